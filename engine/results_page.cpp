@@ -1,0 +1,121 @@
+#include "engine/results_page.h"
+
+#include "engine/text_cut.h"
+
+namespace veskor {
+namespace {
+
+constexpr std::string_view kDateStart = "nowrap>&nbsp;";
+constexpr std::string_view kDateEnd = "&nbsp;</td>";
+constexpr std::string_view kSpanStart = "<td><a href=\"";
+constexpr std::string_view kSpanEnd = "&quot; yEnc</";
+constexpr std::string_view kSubjectStart = "><b>";
+constexpr std::string_view kQuote = "&quot;";
+constexpr std::string_view kPosterStart = ")&nbsp; ";
+constexpr std::string_view kPosterEnd = "</span></td>";
+// The next hit starts this far past the poster end marker: the marker itself
+// and the line end that follows it.
+constexpr std::size_t kAfterPosterEnd = kPosterEnd.size() + 2;
+
+// Finds one marker again and again in a page whose remaining text only ever
+// moves forward. An occurrence found once stays the answer until the text has
+// moved past it, so each marker's search covers the page once in all, instead
+// of once per hit.
+class MarkerFinder {
+ public:
+  MarkerFinder(std::string_view page, std::string_view marker) : page_(page), marker_(marker) {}
+
+  // First occurrence at or after the absolute position `from`.
+  std::size_t From(std::size_t from) {
+    if (!known_ || from < searchedFrom_ || (found_ != kNotFound && found_ < from)) {
+      found_ = FindMarker(page_, marker_, from);
+      searchedFrom_ = from;
+      known_ = true;
+    }
+    return found_;
+  }
+
+ private:
+  std::string_view page_;
+  std::string_view marker_;
+  std::size_t found_ = kNotFound;
+  std::size_t searchedFrom_ = 0;
+  bool known_ = false;
+};
+
+// Position relative to `offset`, keeping "not found" as it is.
+std::size_t Relative(std::size_t absolute, std::size_t offset) {
+  return absolute == kNotFound ? kNotFound : absolute - offset;
+}
+
+std::string RemoveFirstQuote(std::string_view subject) {
+  std::string out(subject);
+  const std::size_t at = FindMarker(out, kQuote);
+  if (at != kNotFound) out.erase(at, kQuote.size());
+  return out;
+}
+
+// The article link is what the subject span holds before "><b>", without the
+// closing quote of the href attribute.
+std::string_view LinkOf(std::string_view span, std::size_t subjectMarker) {
+  if (subjectMarker == kNotFound) return {};
+  std::string_view link = span.substr(0, subjectMarker);
+  if (!link.empty() && link.back() == '"') link.remove_suffix(1);
+  return link;
+}
+
+}  // namespace
+
+PageCutResult CutResultsPage(std::string_view body, std::size_t row, std::string_view newsgroup,
+                             ResultTable& table) {
+  const std::string_view page = UpToFirstZero(body);
+  MarkerFinder dateStart(page, kDateStart), dateEnd(page, kDateEnd), spanStart(page, kSpanStart),
+      spanEnd(page, kSpanEnd), posterStart(page, kPosterStart), posterEnd(page, kPosterEnd);
+
+  std::size_t offset = 0;  // where the remaining text starts in the page
+  std::size_t cursor = row;
+  for (;;) {
+    table.SetRowCount(table.RowCount() + 1);
+    const std::string_view rest = page.substr(offset);
+    const std::size_t date = Relative(dateStart.From(offset), offset);
+    const std::size_t spanFrom = Relative(spanStart.From(offset), offset);
+    const std::size_t spanTo = Relative(spanEnd.From(offset), offset);
+    const std::size_t poster = Relative(posterStart.From(offset), offset);
+    const std::size_t posterTo = Relative(posterEnd.From(offset), offset);
+    const std::size_t next = posterTo + kAfterPosterEnd;  // wraps to 13 when not found
+    ++cursor;
+
+    if (date == kNotFound || spanFrom == kNotFound || spanTo == kNotFound ||
+        poster == kNotFound || posterTo == kNotFound) {
+      // No hit left: this pass's row stays blank and the rest is handed on
+      // for the next-page link.
+      offset = next > rest.size() ? page.size() : offset + next;
+      break;
+    }
+
+    const std::size_t dateFrom = date + kDateStart.size();
+    const std::size_t dateTo = Relative(dateEnd.From(offset + dateFrom), offset);
+    table.SetCell(1, cursor - 1, CutPiece(rest, dateFrom, dateTo - dateFrom));
+
+    const std::size_t spanBegin = spanFrom + kSpanStart.size();
+    const std::string_view span = CutPiece(rest, spanBegin, spanTo - spanBegin);
+    const std::size_t subjectMarker = FindMarker(span, kSubjectStart);
+    const std::size_t subjectFrom = subjectMarker + kSubjectStart.size();
+    table.SetCell(0, cursor - 1,
+                  RemoveFirstQuote(CutPiece(span, subjectFrom, spanTo - subjectFrom)));
+
+    const std::size_t posterFrom = poster + kPosterStart.size();
+    table.SetCell(2, cursor - 1, CutPiece(rest, posterFrom, posterTo - posterFrom));
+    table.SetCell(3, cursor - 1, newsgroup);
+    table.SetRowLink(cursor - 1, LinkOf(span, subjectMarker));
+
+    // A page that ends right after a hit simply has nothing left.
+    offset = next > rest.size() ? page.size() : offset + next;
+  }
+
+  for (int col = 0; col < 4; ++col) table.SetCell(col, cursor - 1, "");
+  table.SetRowLink(cursor - 1, "");
+  return {std::string(page.substr(offset)), cursor};
+}
+
+}  // namespace veskor

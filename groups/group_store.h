@@ -1,0 +1,83 @@
+#pragma once
+// The group list file and the group files, in the working directory.
+//
+// Both are Windows-1252 text with CR LF line ends, always rewritten whole
+// through a temporary file that replaces the old one only once complete. A
+// group file is named after its group plus ".txt"; on disk that name is the
+// group name converted to UTF-8, while the contents stay Windows-1252.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/errors.h"
+#include "engine/string_grid.h"
+
+namespace veskor {
+
+inline constexpr char kGroupListFile[] = "gpeliste.lst";
+
+// A refused group name or a failed write; the message is French.
+class StoreError : public VeskorError {
+ public:
+  using VeskorError::VeskorError;
+};
+
+class DropDownList {
+ public:
+  virtual ~DropDownList() = default;
+  virtual void ClearItems() = 0;
+  virtual void AppendItem(std::string_view item) = 0;
+};
+
+struct GroupEntry {
+  std::string newsgroup;
+  std::string archiveId;
+};
+
+// Lines of a file by the line reading rule (LF ends a line, a CR before it is
+// dropped, a last line without end still counts). Returns false when the file
+// cannot be opened.
+bool ReadFileLines(const std::string& path, std::vector<std::string>& lines);
+
+// Empties `list`, then appends each line of the group list file. Returns false
+// (the list left empty) when the file cannot be opened; the caller reports it.
+bool LoadGroupList(DropDownList& list);
+
+// Rewrites the group list file. Throws StoreError when a name holds a line
+// break or the file cannot be written; the old file is then left as it was.
+void SaveGroupList(const std::vector<std::string>& names);
+
+// Throws StoreError for a name that would reach outside the working directory
+// ("/" or "\\" in it, "." or ".."), or that could not stand as one line of the
+// group list or as a file name (CR, LF or a zero byte in it). The empty name
+// is allowed. The readers below take a refused name for a missing file.
+void CheckGroupName(std::string_view groupName);
+
+// The on-disk file name of a group ("<name>.txt", in UTF-8).
+std::string GroupFilePath(std::string_view groupName);
+
+// The newsgroup/ID pairs of a group, in file order; a last unpaired line is
+// left out. Empty when the file is missing or unreadable.
+std::vector<GroupEntry> ReadGroupForSearch(std::string_view groupName);
+
+// Fills an editor grid (already reset) from the group file: one entry per row
+// from row 1, then an empty last row, also after an odd number of lines.
+// A missing file leaves the grid alone.
+void ReadGroupIntoGrid(std::string_view groupName, StringGrid& grid);
+
+enum class CreateOutcome { Created, AlreadyExists };
+
+// An existing group file is left alone; otherwise an empty one is created.
+// Throws StoreError for a refused name.
+CreateOutcome TestAndCreateGroup(std::string_view groupName);
+
+// Writes every grid row with a newsgroup (rows from 1) as a name/ID pair.
+// Throws StoreError on a refused name, a field holding a line break, or a
+// failed write; the old file then keeps its content.
+void WriteGroupFromGrid(std::string_view groupName, const StringGrid& grid);
+
+// Deletes the group file; a missing file or a failure is ignored.
+void RemoveGroup(std::string_view groupName);
+
+}  // namespace veskor

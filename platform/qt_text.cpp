@@ -1,0 +1,36 @@
+#include "platform/qt_text.h"
+
+#include <QList>
+
+#include "platform/cp1252.h"
+
+namespace veskor {
+
+QString FromAnsi(std::string_view bytes) {
+  QString out;
+  out.reserve(static_cast<qsizetype>(bytes.size()));
+  for (const char c : bytes) {
+    if (c == '\0') break;
+    const char32_t cp = Cp1252ToCodePoint(static_cast<unsigned char>(c));
+    out.append(QChar(static_cast<char16_t>(cp)));
+  }
+  return out;
+}
+
+std::string ToAnsi(const QString& text) {
+  std::string out;
+  out.reserve(static_cast<std::size_t>(text.size()));
+  for (const char32_t cp : text.toUcs4()) {
+    const auto byte = CodePointToCp1252(cp);
+    out += byte ? static_cast<char>(*byte) : '?';
+  }
+  return out;
+}
+
+bool IsAnsiEncodable(const QString& text) {
+  for (const char32_t cp : text.toUcs4())
+    if (!CodePointToCp1252(cp)) return false;
+  return true;
+}
+
+}  // namespace veskor

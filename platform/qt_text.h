@@ -1,0 +1,20 @@
+#pragma once
+// Conversions between the engine's Windows-1252 byte strings and Qt's strings,
+// done only where text meets a widget.
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace veskor {
+
+// The bytes up to the first zero byte, as text.
+QString FromAnsi(std::string_view bytes);
+
+// The text as Windows-1252 bytes; a character without a byte becomes "?".
+std::string ToAnsi(const QString& text);
+
+// False when some character of `text` has no Windows-1252 byte.
+bool IsAnsiEncodable(const QString& text);
+
+}  // namespace veskor

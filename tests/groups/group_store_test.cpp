@@ -1,0 +1,275 @@
+#include "groups/group_store.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+
+#include "engine/memory_grid.h"
+
+namespace veskor {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::optional<std::string> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct RecordingList : DropDownList {
+  Lines items;
+  void ClearItems() override { items.clear(); }
+  void AppendItem(std::string_view item) override { items.emplace_back(item); }
+};
+
+// The store works on bare names in the working directory, so each test gets a
+// fresh one of its own.
+class InTempDir : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/veskor-groups-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    previous_ = fs::current_path();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+  static Lines Entries() {
+    Lines names;
+    for (const auto& entry : fs::directory_iterator(".")) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  fs::path dir_, previous_;
+};
+
+template <typename Param>
+class InTempDirWith : public InTempDir, public ::testing::WithParamInterface<Param> {};
+
+struct LineCase {
+  std::string bytes;
+  Lines lines;
+};
+using LineRule = InTempDirWith<LineCase>;
+
+TEST_P(LineRule, SplitsBytesIntoLines) {
+  WriteBytes("f", GetParam().bytes);
+  Lines lines{"stale"};
+  ASSERT_TRUE(ReadFileLines("f", lines));
+  EXPECT_EQ(lines, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineRule,
+    ::testing::Values(LineCase{"", {}}, LineCase{"a\r\nb\r\n", {"a", "b"}},
+                      LineCase{"a\nb", {"a", "b"}}, LineCase{"\r\n\r\nx\r\n", {"", "", "x"}},
+                      LineCase{"\n", {""}}, LineCase{"a\r\r\n", {"a\r"}},
+                      LineCase{"a\rb\r", {"a\rb\r"}},
+                      LineCase{std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+                      LineCase{std::string(300000, 'x') + "\r\ny",
+                               {std::string(300000, 'x'), "y"}}));
+
+TEST_F(InTempDir, UnopenableFileIsNotRead) {
+  Lines lines;
+  EXPECT_FALSE(ReadFileLines("missing", lines));
+  fs::create_directory("dir");
+  EXPECT_FALSE(ReadFileLines("dir", lines));
+}
+
+TEST_F(InTempDir, GroupListRoundTripKeepsEmptyNamesAndEndsEveryLine) {
+  WriteBytes(kGroupListFile, "fr.a\r\n\r\n sp \r\n\xE9t\xE9");
+  RecordingList list;
+  ASSERT_TRUE(LoadGroupList(list));
+  EXPECT_EQ(list.items, (Lines{"fr.a", "", " sp ", "\xE9t\xE9"}));
+  SaveGroupList(list.items);
+  EXPECT_EQ(ReadBytes(kGroupListFile), "fr.a\r\n\r\n sp \r\n\xE9t\xE9\r\n");
+  SaveGroupList({});
+  EXPECT_EQ(ReadBytes(kGroupListFile), "");
+}
+
+TEST_F(InTempDir, MissingGroupListEmptiesTheList) {
+  RecordingList list;
+  list.items = {"old"};
+  EXPECT_FALSE(LoadGroupList(list));
+  EXPECT_TRUE(list.items.empty());
+}
+
+MemoryGrid EditorGrid(const std::vector<std::pair<std::string, std::string>>& rows) {
+  MemoryGrid grid(2, rows.size() + 1);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    grid.SetCell(0, i + 1, rows[i].first);
+    grid.SetCell(1, i + 1, rows[i].second);
+  }
+  return grid;
+}
+
+TEST_F(InTempDir, GroupFileRoundTripIsByteExactAndNamedInUtf8) {
+  WriteGroupFromGrid(
+      "\xE9t\xE9",
+      EditorGrid(
+          {{"fr.a", "512"}, {"", "orphan ID"}, {"fr.b", "Non trouv\xE9"}, {"fr.c", ""}, {"", ""}}));
+  EXPECT_EQ(Entries(), Lines{"\xC3\xA9t\xC3\xA9.txt"});
+  EXPECT_EQ(ReadBytes("\xC3\xA9t\xC3\xA9.txt"),
+            "fr.a\r\n512\r\nfr.b\r\nNon trouv\xE9\r\nfr.c\r\n\r\n");
+
+  MemoryGrid grid(2, 2);
+  ReadGroupIntoGrid("\xE9t\xE9", grid);
+  ASSERT_EQ(grid.RowCount(), 5u);
+  EXPECT_EQ(grid.Cell(1, 2), "Non trouv\xE9");
+  EXPECT_EQ(grid.Cell(0, 3), "fr.c");
+}
+
+struct GridCase {
+  std::string bytes;
+  std::size_t rows;
+  std::size_t lastNewsgroupRow;
+  std::string lastNewsgroup, lastId;
+};
+using IntoGrid = InTempDirWith<GridCase>;
+
+// The last row must always come out empty: the editor adds into it.
+TEST_P(IntoGrid, PlacesPairsAndEndsOnAnEmptyRow) {
+  const GridCase& c = GetParam();
+  WriteBytes("g.txt", c.bytes);
+  MemoryGrid grid(2, 2);
+  ReadGroupIntoGrid("g", grid);
+  ASSERT_EQ(grid.RowCount(), c.rows);
+  EXPECT_EQ(grid.Cell(0, c.lastNewsgroupRow), c.lastNewsgroup);
+  EXPECT_EQ(grid.Cell(1, c.lastNewsgroupRow), c.lastId);
+  EXPECT_EQ(grid.Cell(0, c.rows - 1) + grid.Cell(1, c.rows - 1), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IntoGrid,
+                         ::testing::Values(GridCase{"", 2, 1, "", ""}, GridCase{"a", 3, 1, "a", ""},
+                                           GridCase{"a\r\n1\r\nb\r\n2\r\n", 4, 2, "b", "2"},
+                                           GridCase{"a\r\n1\r\nb\r\n2\r\nc\r\n", 5, 3, "c", ""}));
+
+TEST_F(InTempDir, MissingGroupFileLeavesGridAlone) {
+  MemoryGrid grid(2, 2);
+  grid.SetCell(0, 1, "kept");
+  ReadGroupIntoGrid("none", grid);
+  EXPECT_EQ(grid.RowCount(), 2u);
+  EXPECT_EQ(grid.Cell(0, 1), "kept");
+  EXPECT_TRUE(ReadGroupForSearch("none").empty());
+}
+
+struct SearchCase {
+  std::string bytes;
+  std::vector<std::pair<std::string, std::string>> pairs;
+};
+using ForSearch = InTempDirWith<SearchCase>;
+
+TEST_P(ForSearch, PairsLinesByPosition) {
+  WriteBytes("g.txt", GetParam().bytes);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const GroupEntry& e : ReadGroupForSearch("g")) pairs.emplace_back(e.newsgroup, e.archiveId);
+  EXPECT_EQ(pairs, GetParam().pairs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ForSearch,
+                         ::testing::Values(SearchCase{"a\r\n1\r\nb", {{"a", "1"}}},
+                                           SearchCase{"\r\n\r\nc\r\n", {{"", ""}}},
+                                           SearchCase{"a\r\nNon trouv\xE9",
+                                                      {{"a", "Non trouv\xE9"}}}));
+
+using RefusedName = InTempDirWith<std::string>;
+
+TEST_P(RefusedName, TouchesNoFile) {
+  const std::string& name = GetParam();
+  EXPECT_THROW(TestAndCreateGroup(name), StoreError);
+  EXPECT_THROW(WriteGroupFromGrid(name, EditorGrid({{"fr.a", "1"}})), StoreError);
+  EXPECT_THROW(RemoveGroup(name), StoreError);
+  EXPECT_TRUE(Entries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedName,
+                         ::testing::Values("../x", "a/b", "..\\x", ".", "..", "a\nb", "a\r",
+                                           std::string("a\0b", 3)));
+
+TEST_F(InTempDir, CreateMakesAnEmptyFileOnlyWhenNoneExists) {
+  EXPECT_EQ(TestAndCreateGroup(""), CreateOutcome::Created);
+  EXPECT_EQ(TestAndCreateGroup(" sp "), CreateOutcome::Created);
+  EXPECT_EQ(Entries(), (Lines{" sp .txt", ".txt"}));
+  EXPECT_EQ(ReadBytes(".txt"), "");
+
+  WriteBytes("g.txt", "a\r\n1\r\n");
+  EXPECT_EQ(TestAndCreateGroup("g"), CreateOutcome::AlreadyExists);
+  EXPECT_EQ(ReadBytes("g.txt"), "a\r\n1\r\n");
+
+  fs::create_directory("d.txt");
+  EXPECT_THROW(TestAndCreateGroup("d"), StoreError);
+}
+
+TEST_F(InTempDir, RemoveDeletesAndIgnoresMissingFile) {
+  WriteBytes("g.txt", "x");
+  RemoveGroup("g");
+  EXPECT_NO_THROW(RemoveGroup("g"));
+  EXPECT_TRUE(Entries().empty());
+}
+
+// Each write goes either to the group list or to a group file; both must leave
+// the old file as it was when they fail.
+struct FailedWrite {
+  std::string file;
+  std::function<void()> write;
+  std::function<void(const std::string& tempPath)> sabotage;
+};
+using WriteFailure = InTempDirWith<FailedWrite>;
+
+TEST_P(WriteFailure, KeepsTheOldFile) {
+  const FailedWrite& c = GetParam();
+  WriteBytes(c.file, "old\r\n");
+  if (c.sabotage) c.sabotage(c.file + ".tmp");
+  EXPECT_THROW(c.write(), StoreError);
+  EXPECT_EQ(ReadBytes(c.file), "old\r\n");
+}
+
+void SaveListWith(const std::string& name) { SaveGroupList({"a", name}); }
+void SaveGroupWith(const std::string& newsgroup, const std::string& id) {
+  WriteGroupFromGrid("g", EditorGrid({{"fr.a", "1"}, {newsgroup, id}}));
+}
+void TempIsDirectory(const std::string& temp) { fs::create_directory(temp); }
+void TempIsFullDisk(const std::string& temp) { fs::create_symlink("/dev/full", temp); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteFailure,
+    ::testing::Values(FailedWrite{kGroupListFile, [] { SaveListWith("x\ny"); }, {}},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("a\rb", "1"); }, {}},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "1\n"); }, {}},
+                      FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, TempIsDirectory},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, TempIsDirectory},
+                      FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, TempIsFullDisk},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, TempIsFullDisk}));
+
+TEST_F(InTempDir, UnreplaceableTargetThrowsAndLeavesNoTemporaryFile) {
+  fs::create_directory("g.txt");
+  try {
+    SaveGroupWith("b", "2");
+    FAIL();
+  } catch (const StoreError& e) {
+    EXPECT_EQ(
+        std::string(e.what()).rfind("Impossible d'enregistrer le fichier \xAB g.txt \xBB : ", 0),
+        0u);
+  }
+  EXPECT_EQ(Entries(), Lines{"g.txt"});
+}
+
+}  // namespace
+}  // namespace veskor
