@@ -1,1 +1,58 @@
-int main() { return 0; }
+// veskor-archive: a stand-in for the Usenet archive that Veskor searches,
+// serving part2.pl (newsgroup ID lookup) and articles.pl (results pages and
+// articles) over HTTP from a built-in demo corpus or a corpus file, with
+// misbehaving pages on request for client tests. See README.md beside it.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/archive_server/demo_corpus.h"
+#include "tools/archive_server/options.h"
+#include "tools/archive_server/server.h"
+#include "tools/archive_server/site.h"
+
+using namespace veskor::archive;
+
+int main(int argc, char** argv) {
+  const OptionsParse parse = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parse.error.empty()) {
+    std::fprintf(stderr, "veskor-archive : %s\n\n%s", parse.error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  const ServerOptions& options = parse.options;
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+
+  Corpus corpus;
+  if (options.corpusPath.empty()) {
+    corpus = BuildDemoCorpus();
+  } else {
+    CorpusLoad load = LoadCorpusFile(options.corpusPath);
+    if (!load.error.empty()) {
+      std::fprintf(stderr, "veskor-archive : %s\n", load.error.c_str());
+      return 1;
+    }
+    corpus = std::move(load.corpus);
+  }
+
+  SiteSettings siteSettings;
+  siteSettings.pageSize = options.pageSize;
+  siteSettings.slowDelay = std::chrono::milliseconds(options.slowMs);
+  siteSettings.fault = options.fault;
+  const ArchiveSite site(std::move(corpus), siteSettings);
+
+  ArchiveHttpServer server(site, {std::chrono::seconds(options.stallSeconds), options.verbose});
+  const int port = server.Bind(options.host, options.port);
+  if (port < 0) {
+    std::fprintf(stderr, "veskor-archive : impossible d'écouter sur %s:%d\n", options.host.c_str(),
+                 options.port);
+    return 1;
+  }
+  // Tests read the port from this line: it must come once, whole, at once.
+  std::printf("listening on http://%s:%d\n", options.host.c_str(), port);
+  std::fflush(stdout);
+  return server.Run() ? 0 : 1;
+}
