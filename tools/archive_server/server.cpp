@@ -21,6 +21,9 @@ constexpr std::chrono::milliseconds kWaitStep{20};
 ArchiveHttpServer::ArchiveHttpServer(const ArchiveSite& site, DeliverySettings settings)
     : site_(site), settings_(settings), server_(std::make_unique<httplib::Server>()) {
   server_->new_task_queue = [] { return new httplib::ThreadPool(kThreadCount); };
+  // Headers and body go out in separate writes; without this, Nagle's
+  // algorithm holds the body back for a delayed ACK (~40 ms per page).
+  server_->set_tcp_nodelay(true);
   server_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     // The raw target, not httplib's decoded params: the query must be
     // decoded byte for byte, and "+" is not a space here.

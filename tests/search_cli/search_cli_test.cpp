@@ -1,0 +1,194 @@
+// The veskor-search binary against the bundled archive server.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "tests/search_cli/cli_process.h"
+#include "tests/support/archive_server_process.h"
+
+namespace veskor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// UTF-8, as the server reads it. Seven posts of fr.test.accents hold "été";
+// with three hits a page they fill pages of 3, 3 and 1.
+constexpr char kCorpus[] =
+    "fr.test.accents\t77\t01/07/2005\tposteur1@exemple.fr\tPhotos d'été 1\n"
+    "fr.test.accents\t77\t02/07/2005\tposteur2@exemple.fr\tPhotos d'été 2\n"
+    "fr.test.accents\t77\t03/07/2005\tposteur3@exemple.fr\tPhotos d'été 3\n"
+    "fr.test.accents\t77\t04/07/2005\tposteur4@exemple.fr\tPhotos d'été 4\n"
+    "fr.test.accents\t77\t05/07/2005\tposteur5@exemple.fr\tPhotos d'été 5\n"
+    "fr.test.accents\t77\t06/07/2005\tlecteur@exemple.fr\tRe: été, suite\n"
+    "fr.test.accents\t77\t07/07/2005\tléa@exemple.fr\tprix 5 € l'été\n"
+    "fr.test.accents\t77\t08/07/2005\tléa@exemple.fr\thiver\n"
+    "fr.test.autre\t78\t09/07/2005\tjean@exemple.fr\tété indien\n";
+
+const std::string kAccentHits[] = {
+    "prix 5 € l'été\t07/07/2005\tléa@exemple.fr\tfr.test.accents\n",
+    "Re: été, suite\t06/07/2005\tlecteur@exemple.fr\tfr.test.accents\n",
+    "Photos d'été 5\t05/07/2005\tposteur5@exemple.fr\tfr.test.accents\n",
+    "Photos d'été 4\t04/07/2005\tposteur4@exemple.fr\tfr.test.accents\n",
+    "Photos d'été 3\t03/07/2005\tposteur3@exemple.fr\tfr.test.accents\n",
+    "Photos d'été 2\t02/07/2005\tposteur2@exemple.fr\tfr.test.accents\n",
+    "Photos d'été 1\t01/07/2005\tposteur1@exemple.fr\tfr.test.accents\n",
+};
+constexpr char kBlankRow[] = "\t\t\t\n";
+
+class SearchCliTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/veskor-search-cli-XXXXXX";
+    dir_ = new fs::path(mkdtemp(pattern));
+    std::ofstream(*dir_ / "corpus.tsv", std::ios::binary) << kCorpus;
+    server_ = new ArchiveServerProcess(
+        VESKOR_ARCHIVE_BIN,
+        {"--corpus", (*dir_ / "corpus.tsv").string(), "--page-size", "3", "--slow-ms", "1000"});
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    fs::remove_all(*dir_);
+    delete dir_;
+  }
+  void SetUp() override { ASSERT_TRUE(server_->Started()) << server_->Error(); }
+
+  static CliRun Search(std::vector<std::string> args, CliRunSettings settings = {}) {
+    args.insert(args.begin(), {"--archive", server_->Url()});
+    return RunSearchCli(args, settings);
+  }
+  static std::string Page(const std::string& query) {
+    return "Connexion \xC3\xA0 \n" + server_->Url() + "/articles.pl?" + query + "\n";
+  }
+
+  static inline fs::path* dir_ = nullptr;
+  static inline ArchiveServerProcess* server_ = nullptr;
+};
+
+TEST_F(SearchCliTest, QuickSearchPrintsEveryHitOfEveryPageInUtf8) {
+  CliRunSettings settings;
+  settings.environment = {{"VESKOR_ARCHIVE", server_->Url() + "/"}};
+  const CliRun run = RunSearchCli({"--newsgroup", "fr.test.accents", "été"}, settings);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::string expected;
+  for (const std::string& line : kAccentHits) expected += line;
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.err, Page("search=%E9t%E9&gid=77&search=rechercher&thumb=") +
+                         Page("gid=77&page=2&search=%E9t%E9&thumb=") +
+                         Page("gid=77&page=3&search=%E9t%E9&thumb="));
+}
+
+TEST_F(SearchCliTest, GridKeepsTheBlankRowAfterEachPage) {
+  const CliRun run = Search({"-q", "--grid", "--newsgroup", "fr.test.accents", "été"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const auto& h = kAccentHits;
+  EXPECT_EQ(run.out, h[0] + h[1] + h[2] + kBlankRow + h[3] + h[4] + h[5] + kBlankRow + h[6] + kBlankRow);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(SearchCliTest, CsvHasTitlesCrLfAndQuotesFieldsWithCommas) {
+  const CliRun run = Search({"-q", "--csv", "--newsgroup", "fr.test.accents", "suite"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Sujet,Date,Posteur,Newsgroup\r\n"
+            "\"Re: été, suite\",06/07/2005,lecteur@exemple.fr,fr.test.accents\r\n");
+}
+
+TEST_F(SearchCliTest, GroupSearchReadsTheGroupFileOfTheWorkingDirectory) {
+  const fs::path work = *dir_ / "groupes";
+  fs::create_directories(work);
+  // The file is named in UTF-8; its lines are Windows-1252 with CR LF ends.
+  std::ofstream(work / "vacances d'été.txt", std::ios::binary)
+      << "fr.test.autre\r\n78\r\nfr.test.accents\r\n77\r\n";
+  CliRunSettings settings;
+  settings.workingDirectory = work.string();
+  const CliRun run = Search({"-q", "--grid", "--group", "vacances d'été", "été indien"}, settings);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, std::string("été indien\t09/07/2005\tjean@exemple.fr\tfr.test.autre\n") +
+                         kBlankRow + kBlankRow);
+}
+
+TEST_F(SearchCliTest, AFailureExitsWith1AndKeepsTheRowsAlreadyPrinted) {
+  const CliRun run = Search({"-q", "--newsgroup", "fault-500-p2", "fichier"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out,
+            "Sauvegarde - fichier 50 sur 50.rar\t25/02/2005\ttesteur3@exemple.fr\tfault-500-p2\n"
+            "Sauvegarde - fichier 49 sur 50.rar\t24/02/2005\ttesteur2@exemple.fr\tfault-500-p2\n"
+            "Sauvegarde - fichier 48 sur 50.rar\t23/02/2005\ttesteur1@exemple.fr\tfault-500-p2\n");
+  EXPECT_EQ(run.err, "veskor-search : Impossible de joindre " + server_->Url() +
+                         "/articles.pl?gid=fault-500-p2&page=2&search=fichier&thumb= : "
+                         "erreur HTTP 500\n");
+}
+
+TEST_F(SearchCliTest, TheEuroSignIsAWindows1252Character) {
+  const CliRun run = Search({"--newsgroup", "fr.test.accents", "€"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, kAccentHits[0]);
+  EXPECT_NE(run.err.find("search=%80&"), std::string::npos) << run.err;
+}
+
+TEST_F(SearchCliTest, FirstCtrlCEndsTheSearchAfterThePageBeingLoaded) {
+  CliRunSettings settings;
+  settings.interruptsDuringFirstPage = 1;
+  const CliRun run = Search({"--newsgroup", "fault-slow", "fichier"}, settings);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Sauvegarde - fichier 50 sur 50.rar\t25/02/2005\ttesteur3@exemple.fr\tfault-slow\n"
+            "Sauvegarde - fichier 49 sur 50.rar\t24/02/2005\ttesteur2@exemple.fr\tfault-slow\n"
+            "Sauvegarde - fichier 48 sur 50.rar\t23/02/2005\ttesteur1@exemple.fr\tfault-slow\n");
+  EXPECT_EQ(run.err.find("page=2"), std::string::npos) << run.err;
+}
+
+TEST_F(SearchCliTest, SecondCtrlCEndsTheProgramAtOnce) {
+  CliRunSettings settings;
+  settings.interruptsDuringFirstPage = 2;
+  const CliRun run = Search({"--newsgroup", "fault-slow", "fichier"}, settings);
+  EXPECT_EQ(run.exitCode, 130);
+  EXPECT_EQ(run.out, "");
+}
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string message;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << '[' << arg << ']';
+}
+
+class SearchCliUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(SearchCliUsage, ExitsWith2AndExplains) {
+  const CliRun run = RunSearchCli(GetParam().args);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(run.err.starts_with("veskor-search : " + GetParam().message + "\n")) << run.err;
+  EXPECT_NE(run.err.find("Usage : veskor-search"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadCommandLines, SearchCliUsage,
+    testing::Values(
+        UsageCase{{"mot"}, "indiquez --newsgroup NOM ou --group NOM"},
+        UsageCase{{"--newsgroup", "fr.test"}, "le mot à chercher manque"},
+        UsageCase{{"--newsgroup", "a", "--group", "b", "mot"}, "--newsgroup et --group ne vont pas ensemble"},
+        UsageCase{{"--newsgroup", "a", "deux", "mots"},
+                  "un seul mot à chercher est attendu (mettez plusieurs mots entre guillemets)"},
+        UsageCase{{"--newsgroup", "a", "--vite", "mot"}, "option inconnue : --vite"},
+        UsageCase{{"mot", "--newsgroup"}, "l'option --newsgroup demande une valeur"},
+        UsageCase{{"--newsgroup", "a", "mot\xCE\xA9"},
+                  "le caractère « Ω » de « motΩ » n'existe pas en Windows-1252, "
+                  "le jeu de caractères de l'archive"},
+        UsageCase{{"--group", "\xFF", "mot"}, "un argument n'est pas du texte UTF-8 valide"}));
+
+TEST(SearchCliHelp, PrintsTheUsageAndSucceeds) {
+  const CliRun run = RunSearchCli({"--help"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.out.starts_with("Usage : veskor-search")) << run.out;
+}
+
+}  // namespace
+}  // namespace veskor::test

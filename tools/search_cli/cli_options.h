@@ -1,0 +1,41 @@
+#pragma once
+// The command line of veskor-search.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace veskor::search_cli {
+
+enum class RowFormat { Tsv, Csv };
+
+// What to search and how to print it. Texts are Windows-1252, like every text
+// the engine handles.
+struct CliOptions {
+  std::optional<std::string> archive;  // --archive, as given
+  bool allRows = false;                // --grid
+  RowFormat format = RowFormat::Tsv;   // --csv
+  bool quiet = false;                  // -q
+  bool groupSearch = false;            // --group rather than --newsgroup
+  std::string target;                  // the newsgroup or the group name
+  std::string word;
+};
+
+struct HelpRequest {};
+
+// A French sentence, in UTF-8, telling what is wrong with the command line.
+struct UsageError {
+  std::string message;
+};
+
+using ParsedCommandLine = std::variant<CliOptions, HelpRequest, UsageError>;
+
+// `args` are the arguments after the program name, as the terminal gave them
+// (UTF-8).
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text, in UTF-8.
+std::string UsageText();
+
+}  // namespace veskor::search_cli

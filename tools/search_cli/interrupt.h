@@ -1,0 +1,11 @@
+#pragma once
+// Ctrl-C during a search: the first press asks the search to stop after its
+// current page, as the window's stop button does; a second one ends the
+// program at once with status 130.
+
+namespace veskor::search_cli {
+
+// `quiet`: say nothing on the terminal when the first press is taken.
+void InstallInterruptHandler(bool quiet);
+
+}  // namespace veskor::search_cli
