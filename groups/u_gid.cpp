@@ -1,0 +1,245 @@
+#include "groups/u_gid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "groups/group_store.h"
+#include "main_window/fetch_guard.h"
+#include "platform/combo_drop_down.h"
+#include "platform/message_box.h"
+#include "platform/qt_text.h"
+#include "platform/string_grid_widget.h"
+#include "platform/window_placement.h"
+
+TF_edition* F_edition = nullptr;
+
+using veskor::FromAnsi;
+using veskor::RunReported;
+using veskor::ShowMessage;
+using veskor::ToAnsi;
+
+namespace {
+
+const QString kIdleCaption = QStringLiteral("  Editeur de groupe");
+const QString kEditingPrefix = QStringLiteral("  Edition du groupe: ");
+
+}  // namespace
+
+TF_edition::TF_edition(QWidget* parent) : QWidget(parent, Qt::Tool) {
+  BuildControls();
+  BindEvents();
+  // Qt activates the newly active window before it deactivates this one; the
+  // filter lets this window save the group list before the main window, on
+  // its activation, reloads it.
+  qApp->installEventFilter(this);
+}
+
+void TF_edition::UseFetchGuard(veskor::FetchGuard& fetches) {
+  fetches_ = &fetches;
+  connect(fetches_, &veskor::FetchGuard::busyChanged, this, &TF_edition::RefreshCommandStates);
+  RefreshCommandStates();
+}
+
+TF_edition::~TF_edition() {
+  qApp->removeEventFilter(this);
+  if (F_edition == this) F_edition = nullptr;
+}
+
+void TF_edition::BindEvents() {
+  connect(B_ajouter, &QPushButton::clicked, this, &TF_edition::B_ajouterClick);
+  connect(B_retirer, &QPushButton::clicked, this, &TF_edition::B_retirerClick);
+  connect(StringGrid1, &TStringGrid::cellSelected, this, &TF_edition::StringGrid1SelectCell);
+  connect(B_cancel, &QPushButton::clicked, this, &TF_edition::B_cancelClick);
+  connect(B_update, &QPushButton::clicked, this, &TF_edition::B_updateClick);
+  connect(B_save, &QPushButton::clicked, this, &TF_edition::B_saveClick);
+  connect(B_creer, &QPushButton::clicked, this, &TF_edition::B_creerClick);
+  connect(B_suppr, &QPushButton::clicked, this, &TF_edition::B_supprClick);
+  connect(B_edit, &QPushButton::clicked, this, &TF_edition::B_editClick);
+  connect(B_quit, &QPushButton::clicked, this, &TF_edition::B_quitClick);
+}
+
+bool TF_edition::EditingAGroup() const { return GroupBox1->title() != kIdleCaption; }
+
+void TF_edition::B_creerClick() {
+  RunReported([this] {
+    const QString name = editCreaGpe->text();
+    if (!veskor::IsAnsiEncodable(name)) {
+      ShowMessage(QStringLiteral("Nom de groupe refusé : « %1 » contient des caractères "
+                                 "que les fichiers de groupe ne peuvent pas garder")
+                      .arg(name));
+      return;
+    }
+    if (veskor::TestAndCreateGroup(ToAnsi(name)) == veskor::CreateOutcome::AlreadyExists) {
+      ShowMessage(QStringLiteral("Le groupe existe déjà"));
+      return;
+    }
+    ComboBox1->addItem(name);
+    ComboBox1->setCurrentIndex(
+        ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+  });
+}
+
+void TF_edition::B_editClick() {
+  RunReported([this] {
+    const QString name = ComboBox1->currentText();
+    GroupBox1->setTitle(kEditingPrefix + name);
+    veskor::ResetGrid(*StringGrid1);
+    veskor::ReadGroupIntoGrid(ToAnsi(name), *StringGrid1);
+  });
+}
+
+void TF_edition::B_supprClick() {
+  RunReported([this] {
+    const QString name = ComboBox1->currentText();
+    try {
+      veskor::RemoveGroup(ToAnsi(name));
+    } catch (const veskor::StoreError&) {
+      // A name the store refuses has no file to delete; its list entry goes.
+    }
+    const int selected = ComboBox1->currentIndex();
+    if (selected >= 0) ComboBox1->removeItem(selected);
+    // Qt would select a neighbour; the next Supprimer must not hit a group
+    // the user did not choose.
+    ComboBox1->setCurrentIndex(-1);
+  });
+}
+
+void TF_edition::B_ajouterClick() {
+  if (!EditingAGroup()) return;
+  veskor::StringGrid& grid = *StringGrid1;
+  // The last row is kept empty by every path that changes the grid; should
+  // it ever hold an entry, a fresh row is taken rather than overwriting it.
+  std::size_t last = grid.RowCount() - 1;
+  if (!grid.Cell(0, last).empty() || !grid.Cell(1, last).empty()) {
+    grid.SetRowCount(grid.RowCount() + 1);
+    ++last;
+  }
+  grid.SetCell(0, last, ToAnsi(Edit1->text()));
+  grid.SetCell(1, last, "");
+  grid.SetRowCount(grid.RowCount() + 1);
+}
+
+void TF_edition::B_retirerClick() {
+  if (SelectedRow == -1) {
+    ShowMessage(QStringLiteral("Choisissez une ligne à supprimer"));
+    return;
+  }
+  veskor::StringGrid& grid = *StringGrid1;
+  const std::size_t rows = grid.RowCount();
+  const auto removed = static_cast<std::size_t>(SelectedRow);
+  // Removing the empty last row, or a row that no longer exists, would take
+  // away the row that the next "Ajouter >>" writes into.
+  if (SelectedRow < 1 || removed >= rows - 1) return;
+  for (std::size_t row = removed; row + 1 < rows; ++row) {
+    grid.SetCell(0, row, grid.Cell(0, row + 1));
+    grid.SetCell(1, row, grid.Cell(1, row + 1));
+  }
+  grid.SetCell(0, rows - 1, "");
+  grid.SetCell(1, rows - 1, "");
+  if (rows > 2) grid.SetRowCount(rows - 1);
+}
+
+void TF_edition::StringGrid1SelectCell(int /*ACol*/, int ARow) { SelectedRow = ARow; }
+
+void TF_edition::B_cancelClick() {
+  GroupBox1->setTitle(kIdleCaption);
+  veskor::ResetGrid(*StringGrid1);
+}
+
+void TF_edition::B_saveClick() {
+  if (!EditingAGroup()) return;
+  const bool saved = RunReported([this] {
+    veskor::WriteGroupFromGrid(ToAnsi(GroupBox1->title().mid(kEditingPrefix.size())), *StringGrid1);
+  });
+  if (saved) ShowMessage(QStringLiteral("Sauvegarde effectuée"));
+}
+
+void TF_edition::B_quitClick() { close(); }
+
+void TF_edition::FormShow() {
+  StringGrid1->SetCell(0, 0, "Newsgroup");
+  StringGrid1->SetCell(1, 0, "ID");
+  veskor::ComboDropDown list(*ComboBox1);
+  if (!veskor::LoadGroupList(list)) ReportLater(QStringLiteral("Erreur du chargement des groupes"));
+}
+
+void TF_edition::FormDeactivate() {
+  std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(ComboBox1->count()));
+  for (int i = 0; i < ComboBox1->count(); ++i) names.push_back(ToAnsi(ComboBox1->itemText(i)));
+  try {
+    veskor::SaveGroupList(names);
+    listSaveFailing_ = false;
+  } catch (const veskor::StoreError& error) {
+    // The report's own box deactivates this window again; reporting every
+    // time would chain box after box.
+    if (!listSaveFailing_) ReportLater(FromAnsi(error.what()));
+    listSaveFailing_ = true;
+  }
+}
+
+void TF_edition::ReportLater(const QString& text) {
+  QTimer::singleShot(0, this, [text] { ShowMessage(text); });
+}
+
+void TF_edition::LoseActivation() {
+  active_ = false;
+  FormDeactivate();
+}
+
+bool TF_edition::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::WindowActivate:
+      active_ = true;
+      break;
+    case QEvent::WindowDeactivate:
+    case QEvent::Hide:
+      // Closing an active window does not deactivate it on every platform.
+      if (active_) LoseActivation();
+      break;
+    default:
+      break;
+  }
+  return QWidget::event(event);
+}
+
+bool TF_edition::eventFilter(QObject* watched, QEvent* event) {
+  if (!active_ || event->type() != QEvent::WindowActivate || watched == this ||
+      !watched->isWidgetType())
+    return false;
+  const auto* window = static_cast<QWidget*>(watched);
+  // Drop-down lists and tool tips open inside a window without leaving it.
+  const Qt::WindowType type = window->windowType();
+  if (window->isWindow() && type != Qt::Popup && type != Qt::ToolTip) LoseActivation();
+  return false;
+}
+
+void TF_edition::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // A spontaneous show is the window system giving back a window that Qt
+  // still counted as visible (after minimising), not a hidden->shown change.
+  if (event->spontaneous()) return;
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    KeepOnScreen();
+  }
+  FormShow();
+}
+
+void TF_edition::KeepOnScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  // The design puts the left edge off screen; shift only as far as needed.
+  const QRect frame = frameGeometry();
+  const QRect fitted = veskor::FitOnScreen(frame, screen->availableGeometry());
+  if (fitted.topLeft() != frame.topLeft()) move(fitted.topLeft());
+}

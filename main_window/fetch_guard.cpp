@@ -1,0 +1,53 @@
+#include "main_window/fetch_guard.h"
+
+#include "engine/errors.h"
+#include "platform/http_fetcher.h"
+
+namespace veskor {
+
+class FetchGuard::ClosableFetcher final : public PageFetcher {
+ public:
+  ClosableFetcher(const FetchGuard& guard, PageFetcher& network)
+      : guard_(guard), network_(network) {}
+
+  std::string Get(const std::string& url) override {
+    // Abort reaches only the fetch waiting at that moment; a closing program
+    // must not start another one either.
+    if (guard_.Closed())
+      throw FetchError("Impossible de joindre " + url +
+                       " : requ\xEAte abandonn\xE9" "e, le programme se ferme");
+    return network_.Get(url);
+  }
+
+ private:
+  const FetchGuard& guard_;
+  PageFetcher& network_;
+};
+
+FetchGuard::FetchGuard(QObject* parent)
+    : QObject(parent),
+      network_(std::make_unique<QtPageFetcher>()),
+      fetcher_(std::make_unique<ClosableFetcher>(*this, *network_)) {}
+
+FetchGuard::~FetchGuard() = default;
+
+PageFetcher& FetchGuard::Fetcher() { return *fetcher_; }
+
+void FetchGuard::Close() {
+  closed_ = true;
+  network_->Abort();
+}
+
+FetchScope::FetchScope(FetchGuard& guard) : guard_(guard), held_(!guard.busy_) {
+  if (!held_) return;
+  guard_.busy_ = true;
+  emit guard_.busyChanged(true);
+}
+
+FetchScope::~FetchScope() {
+  if (!held_) return;
+  guard_.busy_ = false;
+  emit guard_.busyChanged(false);
+}
+
+}  // namespace veskor

@@ -1,0 +1,74 @@
+#pragma once
+// One fetching command at a time. Every window command that fetches (the two
+// searches, the editor's "Mettre à jour") takes the guard for its whole run
+// and fetches through the guard's fetcher; the windows disable their fetching
+// buttons while the guard is busy. The main window owns the one guard of the
+// program: Form1->Fetches().
+//
+//   void TF_edition::B_updateClick() {
+//     veskor::FetchScope fetching(Form1->Fetches());
+//     if (!fetching) return;  // a search is running
+//     ... fetch with Form1->Fetches().Fetcher() ...
+//   }  // released on every way out, errors included
+//
+//   connect(&Form1->Fetches(), &veskor::FetchGuard::busyChanged, B_update,
+//           [this](bool busy) { B_update->setEnabled(!busy); });
+
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "engine/page_fetcher.h"
+
+namespace veskor {
+
+class QtPageFetcher;
+
+class FetchGuard : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit FetchGuard(QObject* parent = nullptr);
+  ~FetchGuard() override;
+
+  bool Busy() const { return busy_; }
+
+  // The fetcher the program's commands share. Once the guard is closed, its
+  // Get throws FetchError at once instead of reaching the network.
+  PageFetcher& Fetcher();
+
+  // For the program closing: a fetch still waiting fails at once and no later
+  // fetch starts. Commands then end without reporting anything.
+  void Close();
+  bool Closed() const { return closed_; }
+
+ signals:
+  void busyChanged(bool busy);
+
+ private:
+  friend class FetchScope;
+  class ClosableFetcher;
+
+  bool busy_ = false;
+  bool closed_ = false;
+  std::unique_ptr<QtPageFetcher> network_;
+  std::unique_ptr<ClosableFetcher> fetcher_;
+};
+
+// Holds the guard from construction to destruction, if it was free.
+class FetchScope {
+ public:
+  explicit FetchScope(FetchGuard& guard);
+  ~FetchScope();
+  FetchScope(const FetchScope&) = delete;
+  FetchScope& operator=(const FetchScope&) = delete;
+
+  // False when another command held the guard: do nothing then.
+  explicit operator bool() const { return held_; }
+
+ private:
+  FetchGuard& guard_;
+  bool held_;
+};
+
+}  // namespace veskor

@@ -1,0 +1,89 @@
+// The main window's controls at the pixel positions of its design, relative
+// to their parent. Nothing is anchored beyond its top left corner: resizing
+// the window moves and stretches nothing.
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "main_window/main_form.h"
+#include "platform/design_fonts.h"
+#include "platform/string_grid_widget.h"
+#include "platform/window_placement.h"
+
+using veskor::DesignFace;
+using veskor::DesignFont;
+
+namespace {
+
+QGroupBox* GroupBox(QWidget* parent, const QString& caption, const QRect& at) {
+  auto* box = new QGroupBox(caption, parent);
+  box->setGeometry(at);
+  box->setFont(DesignFont(DesignFace::Verdana, 13, true));
+  return box;
+}
+
+QPushButton* Button(QWidget* parent, const QString& caption, const QRect& at) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(at);
+  // Enter in an edit box must not press whatever button happens to be default.
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit* EditBox(QWidget* parent, const QString& text, const QRect& at, const QFont& font) {
+  auto* edit = new QLineEdit(text, parent);
+  edit->setGeometry(at);
+  edit->setFont(font);
+  return edit;
+}
+
+}  // namespace
+
+void TForm1::BuildControls() {
+  setWindowTitle(QStringLiteral("Veskor"));
+  setFont(DesignFont(DesignFace::ComicSansMS, 13));
+  veskor::PlaceWindow(*this, QRect(145, -8, 825, 696));
+
+  GroupBox3 = GroupBox(this, QStringLiteral("Mot \u00E0 rechercher"), {24, 8, 201, 57});
+  Edit2 = EditBox(GroupBox3, QString(), {16, 23, 169, 24}, DesignFont(DesignFace::Verdana, 13));
+
+  B_config = Button(this, QStringLiteral("Configuration"), {264, 8, 97, 64});
+
+  GroupBox2 = GroupBox(this, QStringLiteral("Vesko"), {24, 72, 337, 73});
+  ComboBox2 = new QComboBox(GroupBox2);
+  ComboBox2->setGeometry(24, 32, 145, 24);
+  ComboBox2->setFont(DesignFont(DesignFace::Verdana, 13));
+  ComboBox2->setEditable(false);
+  B_vesko = Button(GroupBox2, QStringLiteral("Rechercher"), {240, 8, 97, 64});
+  B_vesko->setFont(DesignFont(DesignFace::ComicSansMS, 13));
+
+  GroupBox1 = GroupBox(this, QStringLiteral("Recherche Rapide"), {24, 152, 337, 73});
+  Edit1 = EditBox(GroupBox1, QStringLiteral("Nom du Newsgroup"), {8, 28, 217, 21},
+                  DesignFont(DesignFace::Verdana, 11));
+  B_seek = Button(GroupBox1, QStringLiteral("Rechercher"), {240, 8, 97, 64});
+  B_seek->setFont(DesignFont(DesignFace::ComicSansMS, 13));
+
+  Button2 = Button(this, QStringLiteral("Stopper la recherche"), {400, 128, 137, 41});
+  Button1 = Button(this, QStringLiteral("Console"), {672, 104, 97, 25});
+  B_propos = Button(this, QStringLiteral("A Propos"), {672, 144, 97, 25});
+
+  SG_resultats = new TStringGrid(4, 2, this);
+  SG_resultats->setGeometry(8, 248, 801, 409);
+  SG_resultats->setFont(DesignFont(DesignFace::Arial, 11));
+  SG_resultats->SetDefaultColWidth(400);
+  SG_resultats->SetDefaultRowHeight(18);
+  SG_resultats->SetColWidth(0, 455);
+  SG_resultats->SetColWidth(1, 115);
+  SG_resultats->SetColWidth(2, 119);
+  SG_resultats->SetColWidth(3, 103);
+  SG_resultats->SetRangeSelect(true);
+
+  // The design's tab order, window level first, each group box's controls
+  // taking the place of their box.
+  QWidget* const order[] = {SG_resultats, B_seek,   Edit1,  B_vesko, ComboBox2,
+                            B_config,     B_propos, Edit2,  Button1, Button2};
+  for (std::size_t i = 1; i < std::size(order); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+}

@@ -1,0 +1,254 @@
+#include "platform/string_grid_widget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QScopedValueRollback>
+#include <algorithm>
+
+#include "platform/qt_text.h"
+
+namespace veskor {
+namespace {
+
+const std::string kEmpty;
+
+}  // namespace
+
+StringGridModel::StringGridModel(int cols, std::size_t rows, QObject* parent)
+    : QAbstractTableModel(parent), cols_(std::max(cols, 1)) {
+  rows_.resize(std::max<std::size_t>(rows, 1), Row{std::vector<std::string>(cols_), {}});
+}
+
+void StringGridModel::SetRowCount(std::size_t rows) {
+  rows = std::max<std::size_t>(rows, 1);
+  const std::size_t old = rows_.size();
+  if (rows > old) {
+    // Only the new rows are announced, so that growing by one row costs the
+    // same however long the table already is.
+    beginInsertRows({}, static_cast<int>(old - 1), static_cast<int>(rows - 2));
+    rows_.resize(rows, Row{std::vector<std::string>(cols_), {}});
+    endInsertRows();
+  } else if (rows < old) {
+    beginRemoveRows({}, static_cast<int>(rows - 1), static_cast<int>(old - 2));
+    rows_.resize(rows);
+    endRemoveRows();
+  }
+}
+
+const std::string& StringGridModel::Cell(int col, std::size_t row) const {
+  if (col < 0 || col >= cols_ || row >= rows_.size()) return kEmpty;
+  return rows_[row].cells[col];
+}
+
+void StringGridModel::SetCell(int col, std::size_t row, std::string_view text) {
+  if (col < 0 || col >= cols_ || row >= rows_.size()) return;
+  std::string& cell = rows_[row].cells[col];
+  if (cell == text) return;
+  cell.assign(text);
+  if (row == 0) {
+    emit headerDataChanged(Qt::Horizontal, col, col);
+  } else {
+    const QModelIndex at = index(static_cast<int>(row - 1), col);
+    emit dataChanged(at, at, {Qt::DisplayRole});
+  }
+}
+
+const std::string& StringGridModel::RowLink(std::size_t row) const {
+  return row < rows_.size() ? rows_[row].link : kEmpty;
+}
+
+void StringGridModel::SetRowLink(std::size_t row, std::string_view link) {
+  if (row < rows_.size()) rows_[row].link.assign(link);
+}
+
+int StringGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size() - 1);
+}
+
+int StringGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : cols_;
+}
+
+QVariant StringGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+  const std::string& text = Cell(index.column(), static_cast<std::size_t>(index.row()) + 1);
+  if (text.empty()) return {};
+  return FromAnsi(text);
+}
+
+QVariant StringGridModel::headerData(int section, Qt::Orientation orientation,
+                                     int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  if (role == Qt::DisplayRole) return FromAnsi(Cell(section, 0));
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+  return {};
+}
+
+Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+}  // namespace veskor
+
+using veskor::FromAnsi;
+using veskor::ToAnsi;
+
+TStringGrid::TStringGrid(int cols, std::size_t rows, QWidget* parent)
+    : QTableView(parent), model_(cols, rows) {
+  setModel(&model_);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setShowGrid(true);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setTabKeyNavigation(false);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+  verticalHeader()->hide();
+  // Fixed heights: the view never measures a row, whatever the row count.
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+  QHeaderView* titles = horizontalHeader();
+  titles->setMinimumSectionSize(4);
+  titles->setSectionResizeMode(QHeaderView::Interactive);
+  titles->setStretchLastSection(false);
+  titles->setSectionsClickable(false);
+  titles->setHighlightSections(false);
+  titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  SetDefaultColWidth(64);
+  SetDefaultRowHeight(24);
+
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnCurrentChanged(current); });
+  connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
+    if (at.isValid()) emit cellActivated(at.column(), at.row() + 1);
+  });
+}
+
+int TStringGrid::ColCount() const { return model_.ColCount(); }
+
+std::size_t TStringGrid::RowCount() const { return model_.RowCount(); }
+
+void TStringGrid::SetRowCount(std::size_t rows) {
+  QScopedValueRollback quiet(quiet_, true);
+  model_.SetRowCount(rows);
+}
+
+std::string TStringGrid::Cell(int col, std::size_t row) const {
+  return model_.Cell(col, row);
+}
+
+void TStringGrid::SetCell(int col, std::size_t row, std::string_view text) {
+  model_.SetCell(col, row, text);
+}
+
+void TStringGrid::SetRowLink(std::size_t row, std::string_view link) {
+  model_.SetRowLink(row, link);
+}
+
+std::string TStringGrid::RowLink(std::size_t row) const { return model_.RowLink(row); }
+
+QString TStringGrid::CellText(int col, std::size_t row) const {
+  return FromAnsi(model_.Cell(col, row));
+}
+
+void TStringGrid::SetCellText(int col, std::size_t row, const QString& text) {
+  model_.SetCell(col, row, ToAnsi(text));
+}
+
+void TStringGrid::SetColWidth(int col, int width) { setColumnWidth(col, width); }
+
+int TStringGrid::ColWidth(int col) const { return columnWidth(col); }
+
+void TStringGrid::SetDefaultColWidth(int width) {
+  horizontalHeader()->setDefaultSectionSize(width);
+}
+
+void TStringGrid::SetDefaultRowHeight(int height) {
+  verticalHeader()->setDefaultSectionSize(height);
+  horizontalHeader()->setFixedHeight(height);
+}
+
+int TStringGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
+
+void TStringGrid::SetRangeSelect(bool on) {
+  setSelectionMode(on ? QAbstractItemView::ContiguousSelection
+                      : QAbstractItemView::SingleSelection);
+}
+
+int TStringGrid::Col() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.column() : -1;
+}
+
+int TStringGrid::Row() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.row() + 1 : -1;
+}
+
+void TStringGrid::SelectCell(int col, std::size_t row) {
+  if (row == 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
+  QScopedValueRollback quiet(quiet_, true);
+  const QModelIndex at = model_.index(static_cast<int>(row - 1), col);
+  selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+  scrollTo(at);
+}
+
+QString TStringGrid::SelectedText() const {
+  const QModelIndexList picked = selectionModel()->selectedIndexes();
+  if (picked.isEmpty()) return {};
+  int top = picked.front().row(), bottom = top;
+  int left = picked.front().column(), right = left;
+  for (const QModelIndex& at : picked) {
+    top = std::min(top, at.row());
+    bottom = std::max(bottom, at.row());
+    left = std::min(left, at.column());
+    right = std::max(right, at.column());
+  }
+  // The bounding rectangle, with unselected cells inside it left empty, so
+  // that columns stay aligned when pasted into a spreadsheet.
+  QString out;
+  for (int r = top; r <= bottom; ++r) {
+    for (int c = left; c <= right; ++c) {
+      if (c > left) out += QLatin1Char('\t');
+      if (selectionModel()->isSelected(model_.index(r, c)))
+        out += CellText(c, static_cast<std::size_t>(r) + 1);
+    }
+    out += QLatin1Char('\n');
+  }
+  return out;
+}
+
+void TStringGrid::CopySelection() const {
+  const QString text = SelectedText();
+  if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+}
+
+void TStringGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    CopySelection();
+    event->accept();
+    return;
+  }
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      currentIndex().isValid()) {
+    emit cellActivated(Col(), Row());
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+void TStringGrid::OnCurrentChanged(const QModelIndex& current) {
+  if (quiet_ || !current.isValid()) return;
+  emit cellSelected(current.column(), current.row() + 1);
+}

@@ -1,0 +1,390 @@
+// The group editor's commands on the real window and real files.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <memory>
+
+#include "groups/u_gid.h"
+#include "main_window/main_form.h"
+#include "platform/string_grid_widget.h"
+#include "tests/group_editor/editor_harness.h"
+
+using namespace editor_test;
+
+namespace {
+
+const QString kIdle = QStringLiteral("  Editeur de groupe");
+const QString kSaved = QStringLiteral("Sauvegarde effectuée");
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+}  // namespace
+
+class EditorCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<WorkDir>();
+    QVERIFY(dir_->Ok());
+    windows_ = std::make_unique<Windows>();
+    ed_ = windows_->editor;
+    messages_ = std::make_unique<MessageCatcher>();
+  }
+
+  void cleanup() {
+    windows_.reset();
+    messages_.reset();
+    dir_.reset();
+  }
+
+  void create_data() {
+    QTest::addColumn<QString>("name");  // null: the box's default text
+    QTest::addColumn<QByteArray>("fileBefore");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("fileAfter");
+
+    QTest::newRow("new name") << "Photo" << QByteArray() << "" << QStringList{"Photo"}
+                              << "Photo.txt" << QByteArray("");
+    QTest::newRow("file exists, not listed")
+        << "Photo" << QByteArray("fr.rec.photo\r\n512\r\n") << "Le groupe existe déjà"
+        << QStringList{} << "Photo.txt" << QByteArray("fr.rec.photo\r\n512\r\n");
+    QTest::newRow("empty name") << "" << QByteArray() << "" << QStringList{""} << ".txt"
+                                << QByteArray("");
+    QTest::newRow("default text") << QString() << QByteArray() << ""
+                                  << QStringList{"Nom du groupe à créer"}
+                                  << "Nom du groupe à créer.txt" << QByteArray("");
+    QTest::newRow("spaces kept") << " Photo " << QByteArray() << "" << QStringList{" Photo "}
+                                 << " Photo .txt" << QByteArray("");
+    QTest::newRow("refused name") << "sous/groupe" << QByteArray() << "Nom de groupe refusé"
+                                  << QStringList{} << "sous/groupe.txt" << QByteArray();
+  }
+
+  void create() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, fileBefore);
+    QFETCH(QString, message);
+    QFETCH(QStringList, items);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, fileAfter);
+    WriteFile("gpeliste.lst", "");
+    if (!fileBefore.isNull()) WriteFile(file, fileBefore);
+    QVERIFY(ShowAndActivate(ed_));
+    if (!name.isNull()) ed_->editCreaGpe->setText(name);
+
+    Click(ed_->B_creer);
+    Settle();
+
+    if (message.isEmpty()) {
+      QCOMPARE(messages_->texts, QStringList{});
+      QCOMPARE(ed_->ComboBox1->currentText(), items.last());
+      QCOMPARE(ed_->ComboBox1->currentIndex(), items.size() - 1);
+    } else {
+      QCOMPARE(messages_->texts.size(), 1);
+      QVERIFY2(messages_->texts.first().startsWith(message), qPrintable(messages_->texts.first()));
+    }
+    QCOMPARE(Items(ed_->ComboBox1), items);
+    QCOMPARE(ReadFile(file), fileAfter);
+    QCOMPARE(ed_->GroupBox1->title(), kIdle);
+  }
+
+  void edit_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QByteArray>("fileBytes");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("rowCount");
+
+    QTest::newRow("missing file") << "G" << QByteArray() << QStringList{} << 2;
+    QTest::newRow("4 lines") << "G" << QByteArray("fr.a\r\n1\r\nfr.b\r\nNon trouv\xE9\r\n")
+                             << QStringList{"fr.a|1", "fr.b|Non trouvé"} << 4;
+    // The unpaired last newsgroup still leaves an empty row for "Ajouter >>".
+    QTest::newRow("5 lines") << "G" << QByteArray("fr.a\r\n1\r\nfr.b\r\n2\r\nfr.c\r\n")
+                             << QStringList{"fr.a|1", "fr.b|2", "fr.c|"} << 5;
+    QTest::newRow("nothing chosen") << "" << QByteArray("fr.x\r\n9\r\n")
+                                    << QStringList{"fr.x|9"} << 3;
+  }
+
+  void edit() {
+    QFETCH(QString, chosen);
+    QFETCH(QByteArray, fileBytes);
+    QFETCH(QStringList, entries);
+    QFETCH(int, rowCount);
+    if (!fileBytes.isNull()) WriteFile(chosen + ".txt", fileBytes);
+    EditGroup(ed_, QByteArray());
+    if (chosen.isEmpty()) {
+      ed_->ComboBox1->setCurrentIndex(-1);
+      Click(ed_->B_edit);
+    }
+    QCOMPARE(ed_->GroupBox1->title(), "  Edition du groupe: " + chosen);
+    QCOMPARE(GridEntries(ed_->StringGrid1), entries);
+    QCOMPARE(int(ed_->StringGrid1->RowCount()), rowCount);
+    QCOMPARE(ed_->StringGrid1->CellText(1, 0), QStringLiteral("ID"));
+    Settle();
+    QCOMPARE(messages_->texts, QStringList{});
+  }
+
+  void add_data() {
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<QByteArray>("fileBytes");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("idle") << false << QByteArray() << QStringList{"fr.a"} << QStringList{};
+    QTest::newRow("editing") << true << QByteArray("") << QStringList{"", "fr.a", "fr.a"}
+                             << QStringList{"|", "fr.a|", "fr.a|"};
+    QTest::newRow("after an odd file")
+        << true << QByteArray("fr.a\r\n1\r\nfr.b\r\n") << QStringList{"fr.c"}
+        << QStringList{"fr.a|1", "fr.b|", "fr.c|"};
+  }
+
+  void add() {
+    QFETCH(bool, editing);
+    QFETCH(QByteArray, fileBytes);
+    QFETCH(QStringList, added);
+    QFETCH(QStringList, entries);
+    if (editing) {
+      EditGroup(ed_, fileBytes);
+    } else {
+      WriteFile("gpeliste.lst", "");
+      QVERIFY(ShowAndActivate(ed_));
+    }
+    for (const QString& name : added) AddNewsgroup(ed_, name);
+    QCOMPARE(GridEntries(ed_->StringGrid1), entries);
+    QCOMPARE(int(ed_->StringGrid1->RowCount()), entries.size() + 2);
+  }
+
+  void remove_data() {
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<int>("row");  // the row the user chooses; 0: none
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("message");
+
+    const QStringList three{"fr.a|1", "fr.b|2", "fr.c|3"};
+    QTest::newRow("middle entry") << three << 2 << 1 << QStringList{"fr.a|1", "fr.c|3"} << "";
+    QTest::newRow("first entry") << three << 1 << 1 << QStringList{"fr.b|2", "fr.c|3"} << "";
+    QTest::newRow("only entry, twice") << QStringList{"fr.a|1"} << 1 << 2 << QStringList{} << "";
+    QTest::newRow("no row chosen yet") << three << 0 << 1 << three
+                                       << "Choisissez une ligne à supprimer";
+    QTest::newRow("the empty last row") << three << 4 << 2 << three << "";
+  }
+
+  void remove() {
+    QFETCH(QStringList, before);
+    QFETCH(int, row);
+    QFETCH(int, presses);
+    QFETCH(QStringList, after);
+    QFETCH(QString, message);
+    EditGroup(ed_, GroupFileBytes(before));
+    if (row > 0) ClickRow(ed_->StringGrid1, row);
+    QCOMPARE(ed_->SelectedRow, row > 0 ? row : -1);
+
+    for (int i = 0; i < presses; ++i) Click(ed_->B_retirer);
+
+    QCOMPARE(GridEntries(ed_->StringGrid1), after);
+    QCOMPARE(int(ed_->StringGrid1->RowCount()), after.size() + 2);
+    QCOMPARE(ed_->SelectedRow, row > 0 ? row : -1);
+    QCOMPARE(messages_->texts, message.isEmpty() ? QStringList{} : QStringList{message});
+    // Whatever was removed, the next newsgroup goes after the others.
+    AddNewsgroup(ed_, "fr.z");
+    QCOMPARE(GridEntries(ed_->StringGrid1), after + QStringList{"fr.z|"});
+  }
+
+  // The chosen row outlives the group it was chosen in.
+  void removeBeyondTheRowCount() {
+    WriteFile("H.txt", "fr.h\r\n8\r\n");
+    EditGroup(ed_, GroupFileBytes({"fr.a|1", "fr.b|2", "fr.c|3"}), "G\r\nH\r\n");
+    ClickRow(ed_->StringGrid1, 3);
+    ed_->ComboBox1->setCurrentIndex(1);
+    Click(ed_->B_edit);
+    QCOMPARE(int(ed_->StringGrid1->RowCount()), 3);
+
+    Click(ed_->B_retirer);
+    QCOMPARE(GridEntries(ed_->StringGrid1), QStringList{"fr.h|8"});
+    AddNewsgroup(ed_, "fr.z");
+    QCOMPARE(GridEntries(ed_->StringGrid1), (QStringList{"fr.h|8", "fr.z|"}));
+  }
+
+  void save_data() {
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<QByteArray>("fileBytes");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<bool>("blockWrite");
+    QTest::addColumn<QByteArray>("fileAfter");
+    QTest::addColumn<QString>("message");
+
+    const QByteArray original("fr.rec.photo\r\n512\r\nfr.vide\r\n\r\nfr.x\r\nNon trouv\xE9\r\n");
+    QTest::newRow("round trip") << true << original << QStringList{} << false << original << kSaved;
+    QTest::newRow("added rows") << true << QByteArray("fr.a\r\n1\r\n") << QStringList{"fr.b", ""}
+                                << false << QByteArray("fr.a\r\n1\r\nfr.b\r\n\r\n") << kSaved;
+    QTest::newRow("write fails") << true << original << QStringList{"fr.b"} << true << original
+                                 << "Impossible d'enregistrer le fichier";
+    QTest::newRow("idle") << false << QByteArray("fr.a\r\n1\r\n") << QStringList{"fr.b"} << false
+                          << QByteArray("fr.a\r\n1\r\n") << "";
+  }
+
+  void save() {
+    QFETCH(bool, editing);
+    QFETCH(QByteArray, fileBytes);
+    QFETCH(QStringList, added);
+    QFETCH(bool, blockWrite);
+    QFETCH(QByteArray, fileAfter);
+    QFETCH(QString, message);
+    EditGroup(ed_, fileBytes);
+    for (const QString& name : added) AddNewsgroup(ed_, name);
+    if (!editing) Click(ed_->B_cancel);
+    // The new content is written beside the file first: a directory there
+    // makes the write fail, even for root.
+    if (blockWrite) QVERIFY(QDir().mkdir("G.txt.tmp"));
+
+    Click(ed_->B_save);
+    Settle();
+
+    QCOMPARE(messages_->texts.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+      QVERIFY2(messages_->texts.first().startsWith(message), qPrintable(messages_->texts.first()));
+    QCOMPARE(ReadFile("G.txt"), fileAfter);
+  }
+
+  void deleteGroup_data() {
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("filesLeft");
+
+    QTest::newRow("chosen group") << 1 << QStringList{"A", "C"}
+                                  << QStringList{".txt", "A.txt", "C.txt"};
+    QTest::newRow("nothing chosen") << -1 << QStringList{"A", "B", "C"}
+                                    << QStringList{"A.txt", "B.txt", "C.txt"};
+  }
+
+  void deleteGroup() {
+    QFETCH(int, chosen);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, filesLeft);
+    for (const char* name : {".txt", "A.txt", "B.txt", "C.txt"}) WriteFile(name, "fr.a\r\n1\r\n");
+    EditGroup(ed_, QByteArray(), "A\r\nB\r\nC\r\n");
+    ed_->ComboBox1->setCurrentIndex(1);
+    Click(ed_->B_edit);
+    ed_->ComboBox1->setCurrentIndex(chosen);
+
+    Click(ed_->B_suppr);
+
+    QCOMPARE(Items(ed_->ComboBox1), items);
+    QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
+    QCOMPARE(QDir().entryList({"*.txt"}, QDir::Files | QDir::Hidden, QDir::Name), filesLeft);
+    // Deleting the edited group leaves it open in the editor.
+    QCOMPARE(ed_->GroupBox1->title(), QStringLiteral("  Edition du groupe: B"));
+    QCOMPARE(GridEntries(ed_->StringGrid1), QStringList{"fr.a|1"});
+  }
+
+  void show_data() {
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("no list file") << QByteArray() << QStringList{}
+                                  << QStringList{"Erreur du chargement des groupes"};
+    QTest::newRow("empty line, no last line end")
+        << QByteArray("A\r\n\r\nB") << QStringList{"A", "", "B"} << QStringList{};
+  }
+
+  void show() {
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, messages);
+    if (!list.isNull()) WriteFile("gpeliste.lst", list);
+    ed_->show();
+    Settle();
+    QTRY_COMPARE(messages_->texts, messages);
+    QCOMPARE(Items(ed_->ComboBox1), items);
+    QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
+  }
+
+  void closeAndReopenKeepsTheState() {
+    EditGroup(ed_, GroupFileBytes({"fr.a|1", "fr.b|2"}));
+    AddNewsgroup(ed_, "fr.c");
+    ClickRow(ed_->StringGrid1, 2);
+    Click(ed_->B_quit);
+    QVERIFY(!ed_->isVisible());
+    QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("G\r\n"));
+    WriteFile("gpeliste.lst", "G\r\nH\r\n");
+
+    QVERIFY(ShowAndActivate(ed_));
+
+    QCOMPARE(ed_->GroupBox1->title(), QStringLiteral("  Edition du groupe: G"));
+    QCOMPARE(GridEntries(ed_->StringGrid1), (QStringList{"fr.a|1", "fr.b|2", "fr.c|"}));
+    QCOMPARE(ed_->SelectedRow, 2);
+    QCOMPARE(Items(ed_->ComboBox1), (QStringList{"G", "H"}));
+    QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
+  }
+
+  // The main window reloads the list when it becomes active; the editor must
+  // have saved it by then.
+  void switchingToTheMainWindowSavesTheListFirst() {
+    WriteFile("gpeliste.lst", "");
+    QVERIFY(ShowAndActivate(ed_));
+    for (const char* name : {"Photo", "", "Moto"}) {
+      ed_->editCreaGpe->setText(name);
+      Click(ed_->B_creer);
+    }
+    QVERIFY(ShowAndActivate(Form1));
+    QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("Photo\r\n\r\nMoto\r\n"));
+    QCOMPARE(Items(Form1->ComboBox2), (QStringList{"Photo", "", "Moto"}));
+    Settle();
+    QCOMPARE(messages_->texts, QStringList{});
+  }
+
+  void failedListSaveIsReportedOncePerFailure() {
+    WriteFile("gpeliste.lst", "A\r\n");
+    QVERIFY(ShowAndActivate(ed_));
+    QVERIFY(QDir().mkdir("gpeliste.lst.tmp"));
+    for (int i = 0; i < 3; ++i) {
+      QVERIFY(ShowAndActivate(Form1));
+      Settle();
+      QVERIFY(ShowAndActivate(ed_));
+      Settle();
+    }
+    QCOMPARE(messages_->texts.size(), 1);
+    QVERIFY(messages_->texts.first().contains("gpeliste.lst"));
+
+    // Once a save has worked, a new failure is news again.
+    QVERIFY(QDir().rmdir("gpeliste.lst.tmp"));
+    QVERIFY(ShowAndActivate(Form1));
+    QVERIFY(ShowAndActivate(ed_));
+    QVERIFY(QDir().mkdir("gpeliste.lst.tmp"));
+    QVERIFY(ShowAndActivate(Form1));
+    QTRY_COMPARE(messages_->texts.size(), 2);
+    QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("A\r\n"));
+  }
+
+  void windowIsWhollyOnScreen() {
+    WriteFile("gpeliste.lst", "");
+    QVERIFY(ShowAndActivate(ed_));
+    const QRect area = ed_->screen()->availableGeometry();
+    QVERIFY(area.contains(ed_->frameGeometry()));
+    QCOMPARE(ed_->frameGeometry().left(), area.left());
+    QCOMPARE(ed_->size(), QSize(750, 489));
+  }
+
+ private:
+  std::unique_ptr<WorkDir> dir_;
+  std::unique_ptr<Windows> windows_;
+  std::unique_ptr<MessageCatcher> messages_;
+  TF_edition* ed_ = nullptr;
+};
+
+QTEST_MAIN(EditorCommandsTest)
+#include "editor_commands_test.moc"

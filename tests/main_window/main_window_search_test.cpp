@@ -1,0 +1,258 @@
+// The quick search and the group search driven through the main window
+// against the real archive server: rows, blank rows, console lines, the final
+// message, the stop button, fetch errors, and one fetching command at a time.
+//
+// The archive's fault newsgroups carry 50 hits of "fichier" in pages of
+// 20/20/10; "fault-slow" answers each page late, "fault-slow-p9" is a normal
+// three-page newsgroup (its slowness would start at page 9).
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QUrlQuery>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <optional>
+
+#include "main_window/main_form.h"
+#include "platform/string_grid_widget.h"
+#include "tests/main_window/gui_test_support.h"
+#include "tests/support/archive_server_process.h"
+
+using namespace veskor::testing;
+
+namespace {
+
+constexpr int kSlowMs = 800;
+const QString kDone = QStringLiteral("Recherche termin\u00E9e");
+
+// Stands in for the desktop's browser.
+class Browser final : public QObject {
+  Q_OBJECT
+
+ public:
+  Browser() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "Open"); }
+  ~Browser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+  QList<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened << url; }
+};
+
+}  // namespace
+
+class MainWindowSearchTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::optional<veskor::ArchiveServerProcess> server_;
+  std::optional<WorkingDirectory> dir_;
+  std::optional<RunningProgram> program_;
+  std::optional<MessageWatcher> messages_;
+
+  TStringGrid& Table() { return *Form1->SG_resultats; }
+  int Rows() { return static_cast<int>(Table().RowCount()); }
+
+  void QuickSearch(const QString& word, const QString& newsgroup) {
+    Form1->Edit2->setText(word);
+    Form1->Edit1->setText(newsgroup);
+    Form1->B_seek->click();
+  }
+
+  void GroupSearch(const QString& word, const QString& group) {
+    Form1->Edit2->setText(word);
+    Form1->ComboBox2->setCurrentIndex(Form1->ComboBox2->findText(group));
+    QCOMPARE(Form1->ComboBox2->currentText(), group);
+    Form1->B_vesko->click();
+  }
+
+  // Rows [first, first + hits) hold hits of `newsgroup`, row first + hits is
+  // the page's blank row.
+  void CheckPage(int first, int hits, const QString& newsgroup) {
+    for (int row = first; row < first + hits; ++row) {
+      QVERIFY2(Table().CellText(0, row).contains(QStringLiteral("fichier")), qPrintable(RowText(row)));
+      QVERIFY2(!Table().CellText(1, row).isEmpty(), qPrintable(RowText(row)));
+      QCOMPARE(Table().CellText(3, row), newsgroup);
+    }
+    QCOMPARE(RowText(first + hits), QStringLiteral("|||"));
+  }
+
+ private slots:
+  void initTestCase() {
+    server_.emplace(VESKOR_ARCHIVE_BIN, std::vector<std::string>{"--slow-ms", std::to_string(kSlowMs)});
+    QVERIFY2(server_->Started(), server_->Error().c_str());
+  }
+
+  void init() {
+    dir_.emplace(QMap<QString, QByteArray>{
+        {"gpeliste.lst", CrLfLines({"deux", "trois"})},
+        {"deux.txt", CrLfLines({"premier", "fault-slow-p9", "second", "fault-slow-p9"})},
+        {"trois.txt", CrLfLines({"lent", "fault-slow", "vite", "fault-slow-p9", "dernier",
+                                 "fault-slow-p9"})},
+        {"logo2.bmp", ShippedLogo()}});
+    messages_.emplace();
+    program_.emplace(server_->Url());
+    messages_->Clear();
+  }
+
+  void cleanup() {
+    program_.reset();
+    messages_.reset();
+    dir_.reset();
+  }
+
+  void quickSearchWalksEveryPage() {
+    QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow-p9"));
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    CheckPage(1, 20, QStringLiteral("fault-slow-p9"));
+    CheckPage(22, 20, QStringLiteral("fault-slow-p9"));
+    CheckPage(43, 10, QStringLiteral("fault-slow-p9"));
+    QCOMPARE(Rows(), 55);
+    QCOMPARE(RowText(54), QStringLiteral("|||"));
+
+    const QStringList console = ConsoleLines();
+    QCOMPARE(console.first(), QStringLiteral("Memo1"));
+    QCOMPARE(console.size(), 1 + 6);
+    const QString archive = QString::fromStdString(server_->Url());
+    for (int page = 0; page < 3; ++page) {
+      QCOMPARE(console.at(1 + 2 * page), QStringLiteral("Connexion \u00E0 "));
+      QVERIFY(console.at(2 + 2 * page).startsWith(archive + "/articles.pl?"));
+    }
+    QVERIFY(console.at(4).contains(QStringLiteral("page=2")));
+  }
+
+  void groupSearchAppendsNewsgroupsInFileOrder() {
+    GroupSearch(QStringLiteral("fichier"), QStringLiteral("deux"));
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    CheckPage(1, 20, QStringLiteral("premier"));
+    CheckPage(43, 10, QStringLiteral("premier"));
+    CheckPage(54, 20, QStringLiteral("second"));
+    CheckPage(96, 10, QStringLiteral("second"));
+    QCOMPARE(Rows(), 108);
+    // Dismissing the message brought the main window back: the group list
+    // was reloaded and no group is chosen any more.
+    QTRY_COMPARE(Form1->ComboBox2->currentIndex(), -1);
+    QCOMPARE(Form1->ComboBox2->count(), 2);
+  }
+
+  void stopDuringFirstPageKeepsThatPageOnly() {
+    After(kSlowMs / 3, [] { Form1->Button2->click(); });
+    QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow"));
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    CheckPage(1, 20, QStringLiteral("fault-slow"));
+    QCOMPARE(Rows(), 23);
+    QCOMPARE(ConsoleLines().size(), 1 + 2);
+  }
+
+  void stopDuringAGroupLeavesFirstPagesOfTheRest() {
+    After(kSlowMs / 3, [] { Form1->Button2->click(); });
+    GroupSearch(QStringLiteral("fichier"), QStringLiteral("trois"));
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    CheckPage(1, 20, QStringLiteral("lent"));
+    CheckPage(22, 20, QStringLiteral("vite"));
+    CheckPage(43, 20, QStringLiteral("dernier"));
+    QCOMPARE(Rows(), 65);
+    QCOMPARE(ConsoleLines().size(), 1 + 3 * 2);
+  }
+
+  void fetchErrorIsReportedAndRowsStay_data() {
+    QTest::addColumn<QString>("newsgroup");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("server error on page 2") << "fault-500-p2" << 23 << "erreur HTTP 500";
+    QTest::newRow("connection reset on page 1") << "fault-reset" << 2 << "Impossible de joindre";
+  }
+  void fetchErrorIsReportedAndRowsStay() {
+    QFETCH(QString, newsgroup);
+    QFETCH(int, rows);
+    QFETCH(QString, error);
+    QuickSearch(QStringLiteral("fichier"), newsgroup);
+    QCOMPARE(messages_->Texts().size(), 1);
+    QVERIFY2(messages_->Texts().first().contains(error), qPrintable(messages_->Texts().first()));
+    QVERIFY(!messages_->Texts().contains(kDone));
+    QCOMPARE(Rows(), rows);
+    if (rows > 2) CheckPage(1, 20, newsgroup);
+    // The program goes on, ready for the next search.
+    QVERIFY(Form1->isVisible());
+    QVERIFY(Form1->B_seek->isEnabled());
+    QVERIFY(Form1->B_vesko->isEnabled());
+    messages_->Clear();
+    QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow-p9"));
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    QCOMPARE(Rows(), 55);
+  }
+
+  // While a fetch waits, events go on being handled: the searches must not
+  // be started a second time from inside the first one.
+  void oneFetchingCommandAtATime() {
+    struct Seen {
+      bool seekEnabled = true, veskoEnabled = true, stopEnabled = false;
+      int rowsAfterSecondClick = -1;
+    } seen;
+    After(kSlowMs / 3, [&] {
+      seen.seekEnabled = Form1->B_seek->isEnabled();
+      seen.veskoEnabled = Form1->B_vesko->isEnabled();
+      seen.stopEnabled = Form1->Button2->isEnabled();
+      Form1->B_seek->click();
+      Form1->B_vesko->click();
+      Form1->Edit1->setText(QStringLiteral("fault-slow-p9"));
+      emit Form1->Edit1->returnPressed();
+      seen.rowsAfterSecondClick = Rows();
+    });
+    // Stopped once page 2 is on its way.
+    QTimer stopAtPage2;
+    connect(&stopAtPage2, &QTimer::timeout, [&] {
+      if (ConsoleLines().size() < 5) return;
+      stopAtPage2.stop();
+      Form1->Button2->click();
+    });
+    stopAtPage2.start(20);
+    QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow"));
+    QVERIFY(!seen.seekEnabled);
+    QVERIFY(!seen.veskoEnabled);
+    QVERIFY(seen.stopEnabled);
+    QCOMPARE(seen.rowsAfterSecondClick, 2);
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    QCOMPARE(Rows(), 44);
+    QVERIFY(Form1->B_seek->isEnabled());
+    QVERIFY(Form1->B_vesko->isEnabled());
+  }
+
+  void activatingAHitOpensItsArticle() {
+    Browser browser;
+    QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow-p9"));
+    Table().SelectCell(2, 3);
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    // The page's blank row and the empty bottom row open nothing.
+    Table().SelectCell(0, 21);
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    Table().SelectCell(0, 54);
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    QCOMPARE(browser.opened.size(), 1);
+    const QUrl article = browser.opened.first();
+    QCOMPARE(article.adjusted(QUrl::RemovePath | QUrl::RemoveQuery),
+             QUrl(QString::fromStdString(server_->Url())));
+    QCOMPARE(article.path(), QStringLiteral("/articles.pl"));
+    QCOMPARE(QUrlQuery(article).queryItemValue(QStringLiteral("gid")), QStringLiteral("fault-slow-p9"));
+    QVERIFY(QUrlQuery(article).hasQueryItem(QStringLiteral("art")));
+  }
+
+  void enterInEitherBoxStartsTheQuickSearch_data() {
+    QTest::addColumn<bool>("inWordBox");
+    QTest::newRow("word box") << true;
+    QTest::newRow("newsgroup box") << false;
+  }
+  void enterInEitherBoxStartsTheQuickSearch() {
+    QFETCH(bool, inWordBox);
+    Form1->Edit2->setText(QStringLiteral("fichier"));
+    Form1->Edit1->setText(QStringLiteral("fault-slow-p9"));
+    QLineEdit* box = inWordBox ? Form1->Edit2 : Form1->Edit1;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
+    QCOMPARE(Rows(), 55);
+  }
+};
+
+QTEST_MAIN(MainWindowSearchTest)
+#include "main_window_search_test.moc"

@@ -1,0 +1,170 @@
+// The string grid as the windows use it: grid coordinates over a view whose
+// title row is the header, Windows-1252 cells, appends that never reset the
+// model, user selection reported in grid rows, copying and activation.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/string_grid_widget.h"
+#include "platform/window_placement.h"
+
+class StringGridWidgetTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static QPoint CellCentre(TStringGrid& grid, int col, int row) {
+    return grid.visualRect(grid.model()->index(row - 1, col)).center();
+  }
+
+ private slots:
+  void cellsAddressGridRows_data() {
+    QTest::addColumn<int>("col");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("header");
+    QTest::newRow("title cell") << 1 << 0 << QByteArray("Date") << QString() << "Date";
+    QTest::newRow("data cell") << 0 << 1 << QByteArray("Sujet") << "Sujet" << QString();
+    QTest::newRow("windows-1252 bytes") << 2 << 2 << QByteArray("Pr\xE9" "fet \x80") << "Pr\u00E9fet \u20AC"
+                                       << QString();
+    QTest::newRow("shown up to a zero byte") << 3 << 1 << QByteArray("ab\0cd", 5) << "ab" << QString();
+  }
+  void cellsAddressGridRows() {
+    QFETCH(int, col);
+    QFETCH(int, row);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QFETCH(QString, header);
+    TStringGrid grid(4, 3);
+    grid.SetCell(col, static_cast<std::size_t>(row), bytes.toStdString());
+    QCOMPARE(QByteArray::fromStdString(grid.Cell(col, static_cast<std::size_t>(row))), bytes);
+    QCOMPARE(grid.model()->headerData(col, Qt::Horizontal).toString(), header);
+    if (row > 0) QCOMPARE(grid.model()->index(row - 1, col).data().toString(), shown);
+    QCOMPARE(grid.model()->rowCount(), 2);
+  }
+
+  void lostRowsComeBackEmpty() {
+    TStringGrid grid(4, 2);
+    grid.SetCell(0, 2, "beyond the last row");
+    grid.SetRowCount(5);
+    QCOMPARE(grid.Cell(0, 2), std::string());
+    grid.SetCell(3, 4, "old");
+    grid.SetRowLink(4, "articles.pl?id=1");
+    grid.SetRowCount(2);
+    grid.SetRowCount(5);
+    QCOMPARE(grid.Cell(3, 4), std::string());
+    QCOMPARE(grid.RowLink(4), std::string());
+  }
+
+  // Growing announces only the rows added: a reset of the model at every
+  // append would make a long search slower with every row.
+  void appendsAnnounceOnlyNewRows() {
+    TStringGrid grid(4, 2);
+    QSignalSpy resets(grid.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(grid.model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(grid.model(), &QAbstractItemModel::rowsRemoved);
+    grid.SetRowCount(3);
+    grid.SetRowCount(6);
+    grid.SetRowCount(2);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 1);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 1);
+    QCOMPARE(inserted.at(1).at(1).toInt(), 2);
+    QCOMPARE(inserted.at(1).at(2).toInt(), 4);
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(removed.at(0).at(1).toInt(), 1);
+    QCOMPARE(removed.at(0).at(2).toInt(), 4);
+    QCOMPARE(grid.model()->rowCount(), 1);
+  }
+
+  // The editor keeps the row the user picked; only the user's choices count,
+  // not the grid moving its current cell when rows go away.
+  void userChoicesAreReportedInGridRows() {
+    TStringGrid grid(2, 5);
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QSignalSpy selected(&grid, &TStringGrid::cellSelected);
+
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 3));
+    QCOMPARE(selected.count(), 1);
+    QCOMPARE(selected.at(0).at(0).toInt(), 1);
+    QCOMPARE(selected.at(0).at(1).toInt(), 3);
+    QCOMPARE(grid.Row(), 3);
+
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(selected.count(), 2);
+    QCOMPARE(selected.at(1).at(1).toInt(), 4);
+
+    grid.SetRowCount(2);
+    grid.SelectCell(0, 1);
+    QCOMPARE(selected.count(), 2);
+    QCOMPARE(grid.Row(), 1);
+  }
+
+  void rangeCopiesAsTabSeparatedText_data() {
+    QTest::addColumn<bool>("range");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one cell") << false << "b2\n";
+    QTest::newRow("range") << true << "a2\tb2\na3\tb3\n";
+  }
+  void rangeCopiesAsTabSeparatedText() {
+    QFETCH(bool, range);
+    QFETCH(QString, expected);
+    TStringGrid grid(3, 4);
+    grid.SetRangeSelect(range);
+    for (std::size_t row = 1; row < 4; ++row) {
+      grid.SetCell(0, row, "a" + std::to_string(row));
+      grid.SetCell(1, row, "b" + std::to_string(row));
+    }
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, range ? 0 : 1, 2));
+    if (range)
+      QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, CellCentre(grid, 1, 3));
+    QTest::keySequence(&grid, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), expected);
+  }
+
+  void doubleClickAndEnterActivateTheCell() {
+    TStringGrid grid(2, 4);
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QSignalSpy activated(&grid, &TStringGrid::cellActivated);
+    // A double click begins with the press of its first click.
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(grid, 1, 2));
+    QCOMPARE(activated.count(), 1);
+    QCOMPARE(activated.at(0).at(1).toInt(), 2);
+    grid.SelectCell(0, 3);
+    QTest::keyClick(&grid, Qt::Key_Return);
+    QCOMPARE(activated.count(), 2);
+    QCOMPARE(activated.at(1).at(0).toInt(), 0);
+    QCOMPARE(activated.at(1).at(1).toInt(), 3);
+  }
+
+  void windowsAreMovedJustOnScreen_data() {
+    QTest::addColumn<QRect>("outer");
+    QTest::addColumn<QRect>("fitted");
+    const QRect screen(0, 0, 1280, 800);
+    QTest::newRow("inside") << QRect(304, 117, 400, 400) << QRect(304, 117, 400, 400);
+    QTest::newRow("above the top") << QRect(145, -8, 825, 696) << QRect(145, 0, 825, 696);
+    QTest::newRow("left of the screen") << QRect(-130, 143, 756, 520) << QRect(0, 143, 756, 520);
+    QTest::newRow("past the bottom right") << QRect(1000, 700, 400, 200) << QRect(880, 600, 400, 200);
+    QTest::newRow("taller than the screen") << QRect(10, 50, 400, 1000) << QRect(10, 0, 400, 1000);
+  }
+  void windowsAreMovedJustOnScreen() {
+    QFETCH(QRect, outer);
+    QFETCH(QRect, fitted);
+    QCOMPARE(veskor::FitOnScreen(outer, QRect(0, 0, 1280, 800)), fitted);
+  }
+};
+
+QTEST_MAIN(StringGridWidgetTest)
+#include "string_grid_widget_test.moc"

@@ -1,0 +1,128 @@
+// The console and the about window as the main window's buttons show them.
+
+#include <QBuffer>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <optional>
+
+#include "main_window/main_form.h"
+#include "shell/apropos.h"
+#include "shell/console.h"
+#include "tests/main_window/gui_test_support.h"
+
+using namespace veskor::testing;
+
+namespace {
+
+QByteArray Bitmap(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::darkCyan);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "BMP");
+  return bytes;
+}
+
+QSize LogoSize() {
+  const QPixmap logo = Form3->Image1->pixmap();
+  return logo.isNull() ? QSize() : logo.size();
+}
+
+void ShowAbout() {
+  Form1->B_propos->click();
+  QVERIFY(QTest::qWaitForWindowExposed(Form3));
+}
+
+}  // namespace
+
+class AuxWindowsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::optional<WorkingDirectory> dir_;
+  std::optional<MessageWatcher> messages_;
+  std::optional<RunningProgram> program_;
+
+ private slots:
+  void init() {
+    dir_.emplace(QMap<QString, QByteArray>{{"gpeliste.lst", CrLfLines({"Informatique"})}});
+    messages_.emplace();
+    program_.emplace("http://127.0.0.1:9");
+  }
+
+  void cleanup() {
+    program_.reset();
+    messages_.reset();
+    dir_.reset();
+  }
+
+  void consoleKeepsItsLinesWhetherShownOrNot() {
+    QCOMPARE(ConsoleLines(), QStringList{"Memo1"});
+    ConsoleAddLine("Connexion \xE0 ");
+    ConsoleAddLine(std::string("http://a/1\0cache", 16));
+    Form1->Button1->click();
+    QVERIFY(QTest::qWaitForWindowExposed(Form2));
+    Form2->close();
+    ConsoleAddLine("http://a/2");
+    Form1->Button1->click();
+    QCOMPARE(ConsoleLines(),
+             (QStringList{"Memo1", "Connexion \u00E0 ", "http://a/1", "http://a/2"}));
+  }
+
+  void logoIsReadAtEachShowing() {
+    dir_->Write("logo2.bmp", ShippedLogo());
+    ShowAbout();
+    QCOMPARE(LogoSize(), QSize(390, 194));
+    QCOMPARE(Form3->Image1->size(), QSize(390, 194));
+
+    // Shown again while visible: nothing is read.
+    dir_->Write("logo2.bmp", Bitmap(120, 60));
+    ShowAbout();
+    QCOMPARE(LogoSize(), QSize(390, 194));
+
+    Form3->close();
+    ShowAbout();
+    QCOMPARE(LogoSize(), QSize(120, 60));
+    QTest::qWait(50);
+    QVERIFY(messages_->Texts().isEmpty());
+  }
+
+  void unreadableLogoIsReportedAtEachShowing_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray() << "introuvable";
+    QTest::newRow("not a bitmap") << QByteArray("GIF89a, pas une image") << "bitmap";
+  }
+  void unreadableLogoIsReportedAtEachShowing() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    if (!file.isEmpty()) dir_->Write("logo2.bmp", file);
+    for (int showing = 1; showing <= 2; ++showing) {
+      ShowAbout();
+      QVERIFY(messages_->WaitFor(showing));
+      QVERIFY(Form3->isVisible());
+      QVERIFY2(messages_->Texts().last().contains(reason), qPrintable(messages_->Texts().last()));
+      QVERIFY(messages_->Texts().last().contains("logo2.bmp"));
+      QVERIFY(LogoSize().isEmpty());
+      Form3->close();
+    }
+    QCOMPARE(messages_->Texts().size(), 2);
+  }
+
+  void failedLoadKeepsTheEarlierLogo() {
+    dir_->Write("logo2.bmp", ShippedLogo());
+    ShowAbout();
+    Form3->close();
+    dir_->Remove("logo2.bmp");
+    ShowAbout();
+    QVERIFY(messages_->WaitFor(1));
+    QCOMPARE(LogoSize(), QSize(390, 194));
+  }
+};
+
+QTEST_MAIN(AuxWindowsTest)
+#include "aux_windows_test.moc"

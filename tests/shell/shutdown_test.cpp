@@ -1,0 +1,73 @@
+// Closing the main window ends the program, also while a search waits for an
+// archive that does not answer, and also with the other windows open.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <optional>
+
+#include "main_window/main_form.h"
+#include "shell/console.h"
+#include "tests/main_window/gui_test_support.h"
+#include "tests/support/archive_server_process.h"
+
+using namespace veskor::testing;
+
+class ShutdownTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::optional<veskor::ArchiveServerProcess> server_;
+
+ private slots:
+  void initTestCase() {
+    server_.emplace(VESKOR_ARCHIVE_BIN);
+    QVERIFY2(server_->Started(), server_->Error().c_str());
+  }
+
+  void closingDuringAFetchEndsTheProgram_data() {
+    QTest::addColumn<bool>("othersOpen");
+    QTest::newRow("main window alone") << false;
+    QTest::newRow("console and about window open") << true;
+  }
+  void closingDuringAFetchEndsTheProgram() {
+    QFETCH(bool, othersOpen);
+    WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})}, {"logo2.bmp", ShippedLogo()}});
+    MessageWatcher messages;
+    RunningProgram program(server_->Url());
+    if (othersOpen) {
+      Form1->Button1->click();
+      Form1->B_propos->click();
+    }
+
+    bool searchReturned = false;
+    QElapsedTimer sinceClose;
+    // The stalling newsgroup sends part of its page, then nothing more.
+    After(0, [&] {
+      Form1->Edit2->setText(QStringLiteral("fichier"));
+      Form1->Edit1->setText(QStringLiteral("fault-stall"));
+      Form1->B_seek->click();
+      searchReturned = true;
+    });
+    After(500, [&] {
+      QVERIFY(!searchReturned);
+      sinceClose.start();
+      Form1->close();
+    });
+    // Should the program hang, the test still ends, and fails.
+    After(10'000, [] { QCoreApplication::exit(1); });
+
+    const int code = QApplication::exec();
+    const qint64 closing = sinceClose.elapsed();
+    QCOMPARE(code, 0);
+    QVERIFY(searchReturned);
+    QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
+    QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(" / ")));
+    QCOMPARE(ConsoleLines().size(), 3);
+  }
+};
+
+QTEST_MAIN(ShutdownTest)
+#include "shutdown_test.moc"
