@@ -121,9 +121,12 @@ Post GeneratedPost(const GroupPlan& plan, Lcg& rng) {
   post.date = PostDate{1 + rng.Below(28), 1 + rng.Below(12), 2002 + rng.Below(7)};
   const bool isFile = plan.threads.empty() || rng.Below(100) < plan.filePercent;
   const auto& pool = isFile ? plan.files : plan.threads;
-  std::string subject =
-      FillTemplate(pool[static_cast<std::size_t>(rng.Below(static_cast<int>(pool.size())))],
-                   1 + rng.Below(9), post.date.year);
+  // One draw after the other, in this order: as arguments of one call their
+  // order would be up to the compiler, and so would the whole corpus.
+  const int number = 1 + rng.Below(9);
+  const std::string& pattern =
+      pool[static_cast<std::size_t>(rng.Below(static_cast<int>(pool.size())))];
+  std::string subject = FillTemplate(pattern, number, post.date.year);
   if (!isFile && rng.Below(100) < 55) subject = "Re: " + subject;
   post.subject = Ansi(subject);
   post.poster =
