@@ -9,14 +9,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <memory>
 
 #include "groups/u_gid.h"
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
 #include "tests/group_editor/editor_harness.h"
 
-using namespace editor_test;
+using namespace veskor::testing;
 
 namespace {
 
@@ -31,24 +30,10 @@ QStringList Items(const QComboBox* box) {
 
 }  // namespace
 
-class EditorCommandsTest : public QObject {
+class EditorCommandsTest : public EditorTestCase {
   Q_OBJECT
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<WorkDir>();
-    QVERIFY(dir_->Ok());
-    windows_ = std::make_unique<Windows>();
-    ed_ = windows_->editor;
-    messages_ = std::make_unique<MessageCatcher>();
-  }
-
-  void cleanup() {
-    windows_.reset();
-    messages_.reset();
-    dir_.reset();
-  }
-
   void create_data() {
     QTest::addColumn<QString>("name");  // null: the box's default text
     QTest::addColumn<QByteArray>("fileBefore");
@@ -89,12 +74,13 @@ class EditorCommandsTest : public QObject {
     Settle();
 
     if (message.isEmpty()) {
-      QCOMPARE(messages_->texts, QStringList{});
+      QCOMPARE(messages_->Texts(), QStringList{});
       QCOMPARE(ed_->ComboBox1->currentText(), items.last());
       QCOMPARE(ed_->ComboBox1->currentIndex(), items.size() - 1);
     } else {
-      QCOMPARE(messages_->texts.size(), 1);
-      QVERIFY2(messages_->texts.first().startsWith(message), qPrintable(messages_->texts.first()));
+      QCOMPARE(messages_->Texts().size(), 1);
+      QVERIFY2(messages_->Texts().first().startsWith(message),
+               qPrintable(messages_->Texts().first()));
     }
     QCOMPARE(Items(ed_->ComboBox1), items);
     QCOMPARE(ReadFile(file), fileAfter);
@@ -133,7 +119,7 @@ class EditorCommandsTest : public QObject {
     QCOMPARE(int(ed_->StringGrid1->RowCount()), rowCount);
     QCOMPARE(ed_->StringGrid1->CellText(1, 0), QStringLiteral("ID"));
     Settle();
-    QCOMPARE(messages_->texts, QStringList{});
+    QCOMPARE(messages_->Texts(), QStringList{});
   }
 
   void add_data() {
@@ -197,7 +183,7 @@ class EditorCommandsTest : public QObject {
     QCOMPARE(GridEntries(ed_->StringGrid1), after);
     QCOMPARE(int(ed_->StringGrid1->RowCount()), after.size() + 2);
     QCOMPARE(ed_->SelectedRow, row > 0 ? row : -1);
-    QCOMPARE(messages_->texts, message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(messages_->Texts(), message.isEmpty() ? QStringList{} : QStringList{message});
     // Whatever was removed, the next newsgroup goes after the others.
     AddNewsgroup(ed_, "fr.z");
     QCOMPARE(GridEntries(ed_->StringGrid1), after + QStringList{"fr.z|"});
@@ -253,9 +239,10 @@ class EditorCommandsTest : public QObject {
     Click(ed_->B_save);
     Settle();
 
-    QCOMPARE(messages_->texts.size(), message.isEmpty() ? 0 : 1);
+    QCOMPARE(messages_->Texts().size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
-      QVERIFY2(messages_->texts.first().startsWith(message), qPrintable(messages_->texts.first()));
+      QVERIFY2(messages_->Texts().first().startsWith(message),
+               qPrintable(messages_->Texts().first()));
     QCOMPARE(ReadFile("G.txt"), fileAfter);
   }
 
@@ -308,7 +295,7 @@ class EditorCommandsTest : public QObject {
     if (!list.isNull()) WriteFile("gpeliste.lst", list);
     ed_->show();
     Settle();
-    QTRY_COMPARE(messages_->texts, messages);
+    QTRY_COMPARE(messages_->Texts(), messages);
     QCOMPARE(Items(ed_->ComboBox1), items);
     QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
   }
@@ -344,7 +331,7 @@ class EditorCommandsTest : public QObject {
     QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("Photo\r\n\r\nMoto\r\n"));
     QCOMPARE(Items(Form1->ComboBox2), (QStringList{"Photo", "", "Moto"}));
     Settle();
-    QCOMPARE(messages_->texts, QStringList{});
+    QCOMPARE(messages_->Texts(), QStringList{});
   }
 
   void failedListSaveIsReportedOncePerFailure() {
@@ -357,8 +344,8 @@ class EditorCommandsTest : public QObject {
       QVERIFY(ShowAndActivate(ed_));
       Settle();
     }
-    QCOMPARE(messages_->texts.size(), 1);
-    QVERIFY(messages_->texts.first().contains("gpeliste.lst"));
+    QCOMPARE(messages_->Texts().size(), 1);
+    QVERIFY(messages_->Texts().first().contains("gpeliste.lst"));
 
     // Once a save has worked, a new failure is news again.
     QVERIFY(QDir().rmdir("gpeliste.lst.tmp"));
@@ -366,7 +353,7 @@ class EditorCommandsTest : public QObject {
     QVERIFY(ShowAndActivate(ed_));
     QVERIFY(QDir().mkdir("gpeliste.lst.tmp"));
     QVERIFY(ShowAndActivate(Form1));
-    QTRY_COMPARE(messages_->texts.size(), 2);
+    QTRY_COMPARE(messages_->Texts().size(), 2);
     QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("A\r\n"));
   }
 
@@ -378,12 +365,6 @@ class EditorCommandsTest : public QObject {
     QCOMPARE(ed_->frameGeometry().left(), area.left());
     QCOMPARE(ed_->size(), QSize(750, 489));
   }
-
- private:
-  std::unique_ptr<WorkDir> dir_;
-  std::unique_ptr<Windows> windows_;
-  std::unique_ptr<MessageCatcher> messages_;
-  TF_edition* ed_ = nullptr;
 };
 
 QTEST_MAIN(EditorCommandsTest)

@@ -10,20 +10,11 @@
 #include "groups/u_gid.h"
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
-#include "shell/program_windows.h"
 #include "tests/group_editor/editor_harness.h"
+#include "tests/main_window/gui_test_support.h"
 #include "tests/support/archive_server_process.h"
 
-using namespace editor_test;
-
-namespace {
-
-struct ProgramWindows {
-  ProgramWindows() { CreateProgramWindows(); }
-  ~ProgramWindows() { DestroyProgramWindows(); }
-};
-
-}  // namespace
+using namespace veskor::testing;
 
 class EditorEndToEndTest : public QObject {
   Q_OBJECT
@@ -32,15 +23,13 @@ class EditorEndToEndTest : public QObject {
   void initTestCase() {
     server_ = std::make_unique<veskor::ArchiveServerProcess>(VESKOR_ARCHIVE_BIN);
     QVERIFY2(server_->Started(), server_->Error().c_str());
-    qputenv("VESKOR_ARCHIVE", QByteArray::fromStdString(server_->Url()));
   }
 
   void groupBuiltInTheEditorIsSearchedInFileOrder() {
-    WorkDir dir;
+    WorkingDirectory dir({{"gpeliste.lst", ""}});
     QVERIFY(dir.Ok());
-    MessageCatcher messages;
-    WriteFile("gpeliste.lst", "");
-    ProgramWindows windows;
+    MessageWatcher messages;
+    RunningProgram program(server_->Url(), /*show=*/false);
     QVERIFY(ShowAndActivate(Form1));
 
     Click(Form1->B_config);
@@ -52,7 +41,7 @@ class EditorEndToEndTest : public QObject {
     for (const QString& name : newsgroups) AddNewsgroup(F_edition, name);
     Click(F_edition->B_update);
     Click(F_edition->B_save);
-    QCOMPARE(messages.texts, (QStringList{"Mise à jour effectuée", "Sauvegarde effectuée"}));
+    QCOMPARE(messages.Texts(), (QStringList{"Mise à jour effectuée", "Sauvegarde effectuée"}));
     QCOMPARE(ReadFile("Mes groupes.txt"),
              GroupFileBytes({"fr.rec.moto|733", "fr.comp.lang.c++|1207", "fr.sci.astronomie|268"}));
 
@@ -62,7 +51,7 @@ class EditorEndToEndTest : public QObject {
     Form1->ComboBox2->setCurrentIndex(group);
     Form1->Edit2->setText("e");
     Click(Form1->B_vesko);
-    QCOMPARE(messages.texts.last(), QStringLiteral("Recherche terminée"));
+    QCOMPARE(messages.Texts().last(), QStringLiteral("Recherche terminée"));
 
     // Hits come newsgroup after newsgroup, in the group file's order; blank
     // rows may stand between pages.

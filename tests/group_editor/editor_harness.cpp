@@ -1,14 +1,7 @@
 #include "tests/group_editor/editor_harness.h"
 
-#include <unistd.h>
-
-#include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -16,31 +9,7 @@
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
 
-namespace editor_test {
-
-WorkDir::WorkDir() {
-  previous_ = QDir::currentPath().toLocal8Bit();
-  ok_ = dir_.isValid() && ::chdir(QFile::encodeName(dir_.path()).constData()) == 0;
-}
-
-WorkDir::~WorkDir() {
-  if (ok_ && ::chdir(previous_.constData()) != 0) qWarning("cannot leave the test directory");
-}
-
-MessageCatcher::MessageCatcher() {
-  timer_.setInterval(5);
-  QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-  timer_.start();
-}
-
-void MessageCatcher::Poll() {
-  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-  if (box == nullptr || !box->isVisible()) return;
-  const QString text = box->text();
-  texts << text;
-  if (onMessage) onMessage(text);
-  box->accept();
-}
+namespace veskor::testing {
 
 Windows::Windows() {
   Form1 = new TForm1;
@@ -54,13 +23,19 @@ Windows::~Windows() {
   delete Form1;
 }
 
-bool ShowAndActivate(QWidget* window) {
-  window->show();
-  window->activateWindow();
-  return QTest::qWaitForWindowActive(window);
+void EditorTestCase::init() {
+  dir_.emplace();
+  QVERIFY(dir_->Ok());
+  windows_.emplace();
+  ed_ = windows_->editor;
+  messages_.emplace();
 }
 
-void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void EditorTestCase::cleanup() {
+  windows_.reset();
+  messages_.reset();
+  dir_.reset();
+}
 
 void ClickRow(TStringGrid* grid, int row) {
   const QModelIndex cell = grid->model()->index(row - 1, 0);
@@ -76,27 +51,13 @@ QStringList GridEntries(const TStringGrid* grid) {
   return entries;
 }
 
-void WriteFile(const QString& name, const QByteArray& bytes) {
-  QFile file(name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-    qFatal("cannot write %s", qPrintable(name));
-}
-
-QByteArray ReadFile(const QString& name) {
-  QFile file(name);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QByteArray bytes = file.readAll();
-  if (bytes.isNull()) bytes = QByteArray("");
-  return bytes;
-}
-
 QByteArray GroupFileBytes(const QStringList& entries) {
-  QByteArray bytes("");
+  QStringList lines;
   for (const QString& entry : entries) {
     const QStringList parts = entry.split(QLatin1Char('|'));
-    bytes += parts.value(0).toLatin1() + "\r\n" + parts.value(1).toLatin1() + "\r\n";
+    lines << parts.value(0) << parts.value(1);
   }
-  return bytes;
+  return CrLfLines(lines);
 }
 
 void EditGroup(TF_edition* editor, const QByteArray& fileBytes, const QByteArray& list) {
@@ -114,4 +75,4 @@ void AddNewsgroup(TF_edition* editor, const QString& name) {
 
 void Settle() { QTest::qWait(30); }
 
-}  // namespace editor_test
+}  // namespace veskor::testing

@@ -1,50 +1,20 @@
 #pragma once
-// What the group editor tests share: a fresh working directory per test, the
-// program's first two windows, a hand that dismisses message boxes, and
-// short ways to click, type and read the editor's controls.
+// What the group editor tests share, on top of what every window test has:
+// the program's first two windows, a fixture that gives each test a fresh
+// set of them, and short ways to click, type and read the editor's controls.
 
 #include <QByteArray>
+#include <QObject>
+#include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <functional>
-#include <memory>
+#include <optional>
 
-class QAbstractButton;
-class QWidget;
+#include "tests/support/window_test_support.h"
+
 class TF_edition;
 class TStringGrid;
 
-namespace editor_test {
-
-// Makes a new empty directory the working directory until destroyed.
-class WorkDir {
- public:
-  WorkDir();
-  ~WorkDir();
-  WorkDir(const WorkDir&) = delete;
-  WorkDir& operator=(const WorkDir&) = delete;
-
-  bool Ok() const { return ok_; }
-
- private:
-  QTemporaryDir dir_;
-  QByteArray previous_;
-  bool ok_ = false;
-};
-
-// Accepts each message box as soon as it shows and keeps its text.
-// `onMessage`, when set, runs while the box is still open.
-class MessageCatcher {
- public:
-  MessageCatcher();
-  QStringList texts;
-  std::function<void(const QString&)> onMessage;
-
- private:
-  void Poll();
-  QTimer timer_;
-};
+namespace veskor::testing {
 
 // The main window Form1 and the editor F_edition, created in the program's
 // order, both hidden; destroyed with the harness.
@@ -54,11 +24,23 @@ struct Windows {
   TF_edition* editor = nullptr;
 };
 
-// Shows the window and waits until it is the active one.
-bool ShowAndActivate(QWidget* window);
+// Base of the editor's test classes: each test gets an empty working
+// directory, the two windows and a watcher on the message boxes; the
+// windows go first after it, so that the list the editor saves as it hides
+// still lands in that test's directory.
+class EditorTestCase : public QObject {
+  Q_OBJECT
 
-// Clicks as the user would; a disabled button ignores it.
-void Click(QAbstractButton* button);
+ protected:
+  std::optional<WorkingDirectory> dir_;
+  std::optional<MessageWatcher> messages_;
+  std::optional<Windows> windows_;
+  TF_edition* ed_ = nullptr;
+
+ private slots:
+  void init();
+  void cleanup();
+};
 
 // The user chooses the cell (0, row) of the grid.
 void ClickRow(TStringGrid* grid, int row);
@@ -66,11 +48,7 @@ void ClickRow(TStringGrid* grid, int row);
 // Data rows as "newsgroup|ID", from row 1 to the last row that holds text.
 QStringList GridEntries(const TStringGrid* grid);
 
-// Whole-file helpers; a missing file reads as a null QByteArray.
-void WriteFile(const QString& name, const QByteArray& bytes);
-QByteArray ReadFile(const QString& name);
-
-// "name|id" pairs as the lines of a group file, CR LF after each.
+// "name|id" pairs as the lines of a group file.
 QByteArray GroupFileBytes(const QStringList& entries);
 
 // Shows the editor, writes `fileBytes` as group "G" (listed alone unless
@@ -83,4 +61,4 @@ void AddNewsgroup(TF_edition* editor, const QString& name);
 // Lets queued events run for a moment (deferred reports, activation).
 void Settle();
 
-}  // namespace editor_test
+}  // namespace veskor::testing

@@ -13,7 +13,7 @@
 #include "tests/group_editor/editor_harness.h"
 #include "tests/support/archive_server_process.h"
 
-using namespace editor_test;
+using namespace veskor::testing;
 
 namespace {
 
@@ -33,7 +33,7 @@ const QList<bool> kAllDisabled(6, false);
 
 }  // namespace
 
-class EditorUpdateTest : public QObject {
+class EditorUpdateTest : public EditorTestCase {
   Q_OBJECT
 
  private slots:
@@ -42,20 +42,6 @@ class EditorUpdateTest : public QObject {
         VESKOR_ARCHIVE_BIN, std::vector<std::string>{"--slow-ms", "400"});
     QVERIFY2(server_->Started(), server_->Error().c_str());
     qputenv("VESKOR_ARCHIVE", QByteArray::fromStdString(server_->Url()));
-  }
-
-  void init() {
-    dir_ = std::make_unique<WorkDir>();
-    QVERIFY(dir_->Ok());
-    windows_ = std::make_unique<Windows>();
-    ed_ = windows_->editor;
-    messages_ = std::make_unique<MessageCatcher>();
-  }
-
-  void cleanup() {
-    windows_.reset();
-    messages_.reset();
-    dir_.reset();
   }
 
   void outcomes_data() {
@@ -89,7 +75,7 @@ class EditorUpdateTest : public QObject {
 
     Click(ed_->B_update);
 
-    QCOMPARE(messages_->texts, QStringList{kDone});
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
     QCOMPARE(GridEntries(ed_->StringGrid1), after);
     // The group file waits for "Sauvegarder".
     QCOMPARE(ReadFile("G.txt"), GroupFileBytes(before));
@@ -103,8 +89,8 @@ class EditorUpdateTest : public QObject {
 
     Click(ed_->B_update);
 
-    QCOMPARE(messages_->texts.size(), 1);
-    QVERIFY2(messages_->texts.first().contains("500"), qPrintable(messages_->texts.first()));
+    QCOMPARE(messages_->Texts().size(), 1);
+    QVERIFY2(messages_->Texts().first().contains("500"), qPrintable(messages_->Texts().first()));
     QCOMPARE(GridEntries(ed_->StringGrid1),
              (QStringList{"fr.rec.photo|512", "fault-lookup-500|old", "fr.rec.moto|"}));
     QCOMPARE(enabledAtMessage, kAllEnabled);
@@ -131,7 +117,7 @@ class EditorUpdateTest : public QObject {
     QCOMPARE(during, kAllDisabled);
     QVERIFY(searchBusy);
     QVERIFY(!searchesEnabled);
-    QCOMPARE(messages_->texts, QStringList{kDone});
+    QCOMPARE(messages_->Texts(), QStringList{kDone});
     QCOMPARE(ed_->StringGrid1->CellText(1, 2), QStringLiteral("512"));
     QVERIFY(!ed_->StringGrid1->CellText(1, 1).isEmpty());
     QCOMPARE(EditingButtonsEnabled(ed_), kAllEnabled);
@@ -148,15 +134,11 @@ class EditorUpdateTest : public QObject {
     }
     QVERIFY(ed_->B_update->isEnabled());
     Settle();
-    QCOMPARE(messages_->texts, QStringList{});
+    QCOMPARE(messages_->Texts(), QStringList{});
   }
 
  private:
   std::unique_ptr<veskor::ArchiveServerProcess> server_;
-  std::unique_ptr<WorkDir> dir_;
-  std::unique_ptr<Windows> windows_;
-  std::unique_ptr<MessageCatcher> messages_;
-  TF_edition* ed_ = nullptr;
 };
 
 QTEST_MAIN(EditorUpdateTest)

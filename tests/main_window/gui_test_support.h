@@ -1,52 +1,20 @@
 #pragma once
-// What the window tests share: a working directory of their own with the
-// program's files in it, the program's four windows built as start-up builds
-// them, and a watcher that answers the program's message boxes.
+// What the tests of the running program share, on top of what every window
+// test has: the program's four windows built as start-up builds them, and
+// short ways to read them.
 
-#include <QElapsedTimer>
+#include <QByteArray>
 #include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 
+#include "tests/support/window_test_support.h"
+
 namespace veskor::testing {
-
-// Answers every message box the program opens, records its text, and can
-// run a check while the box is up (the program is then paused in it).
-class MessageWatcher final : public QObject {
- public:
-  MessageWatcher();
-  const QStringList& Texts() const { return texts_; }
-  void Clear() { texts_.clear(); }
-  // Waits until `count` boxes have been answered or `ms` have passed.
-  bool WaitFor(int count, int ms = 15000);
-  std::function<void(const QString&)> onMessage;
-
- private:
-  void Poll();
-  QTimer timer_;
-  QStringList texts_;
-};
-
-// A temporary working directory holding the given files (name -> bytes),
-// current for the object's lifetime.
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const QMap<QString, QByteArray>& files = {});
-  ~WorkingDirectory();
-  QString Path() const { return dir_.path(); }
-  void Write(const QString& name, const QByteArray& bytes) const;
-  void Remove(const QString& name) const;
-
- private:
-  QTemporaryDir dir_;
-  QString previous_;
-};
 
 // The four windows, created as start-up creates them, with the archive
 // address set to `archive`; the main window shown and active.
@@ -56,11 +24,30 @@ class RunningProgram {
   ~RunningProgram();
 };
 
+// An archive address where nothing answers, for tests that never fetch.
+inline constexpr char kNoArchive[] = "http://127.0.0.1:9";
+
+// Base of the test classes that run the program. Start() gives a test its
+// working directory with `files`, a watcher on the message boxes and the
+// program; all three go after each test, the program first: what it writes
+// or reports as its windows close still goes to this test's directory and
+// watcher.
+class ProgramTestCase : public QObject {
+  Q_OBJECT
+
+ protected:
+  void Start(const QMap<QString, QByteArray>& files, const std::string& archive = kNoArchive);
+
+  std::optional<WorkingDirectory> dir_;
+  std::optional<MessageWatcher> messages_;
+  std::optional<RunningProgram> program_;
+
+ private slots:
+  void cleanup();
+};
+
 // The logo shipped with the program, for working directories that need one.
 QByteArray ShippedLogo();
-
-// Lines of a group file or of the group list, CR LF ended.
-QByteArray CrLfLines(const QStringList& lines);
 
 // Lines of the console window.
 QStringList ConsoleLines();

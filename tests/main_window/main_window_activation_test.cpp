@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <optional>
 
 #include "groups/u_gid.h"
 #include "main_window/main_form.h"
@@ -23,8 +22,6 @@ using namespace veskor::testing;
 namespace {
 
 const QString kLoadError = QStringLiteral("Erreur du chargement des groupes");
-// The archive is never reached here.
-constexpr char kNoArchive[] = "http://127.0.0.1:9";
 
 QList<QWidget*> VisibleWindows() {
   QList<QWidget*> shown;
@@ -33,39 +30,18 @@ QList<QWidget*> VisibleWindows() {
   return shown;
 }
 
-bool Activate(QWidget* window) {
-  window->activateWindow();
-  return QTest::qWaitForWindowActive(window);
-}
-
 }  // namespace
 
-class MainWindowActivationTest : public QObject {
+class MainWindowActivationTest : public ProgramTestCase {
   Q_OBJECT
 
  private:
-  std::optional<WorkingDirectory> dir_;
-  std::optional<MessageWatcher> messages_;
-  std::optional<RunningProgram> program_;
-
-  void Start(const QMap<QString, QByteArray>& files) {
-    dir_.emplace(files);
-    messages_.emplace();
-    program_.emplace(kNoArchive);
-  }
-
   void ChooseGroup(int index) {
     Form1->ComboBox2->setCurrentIndex(index);
     QCOMPARE(Form1->ComboBox2->currentIndex(), index);
   }
 
  private slots:
-  void cleanup() {
-    program_.reset();
-    messages_.reset();
-    dir_.reset();
-  }
-
   void startUpShowsTheMainWindowOnly() {
     Start({{"gpeliste.lst", CrLfLines({"Informatique", "Loisirs"})}});
     QCOMPARE(VisibleWindows(), QList<QWidget*>{Form1});
@@ -122,12 +98,11 @@ class MainWindowActivationTest : public QObject {
     QFETCH(int, window);
     Start({{"gpeliste.lst", CrLfLines({"Informatique", "Loisirs"})}, {"logo2.bmp", ShippedLogo()}});
     ChooseGroup(1);
-    dir_->Write("gpeliste.lst", CrLfLines({"Informatique", "Loisirs", "Sciences"}));
+    WriteFile("gpeliste.lst", CrLfLines({"Informatique", "Loisirs", "Sciences"}));
     QWidget* other = window == 0 ? static_cast<QWidget*>(Form2) : static_cast<QWidget*>(Form3);
-    other->show();
-    QVERIFY(Activate(other));
+    QVERIFY(ShowAndActivate(other));
     QCOMPARE(Form1->ComboBox2->currentIndex(), 1);
-    QVERIFY(Activate(Form1));
+    QVERIFY(ShowAndActivate(Form1));
     QCOMPARE(Form1->ComboBox2->count(), 3);
     QCOMPARE(Form1->ComboBox2->currentIndex(), -1);
   }
@@ -135,7 +110,7 @@ class MainWindowActivationTest : public QObject {
   void backFromAnotherProgramKeepsTheChoice() {
     Start({{"gpeliste.lst", CrLfLines({"Informatique", "Loisirs"})}});
     ChooseGroup(1);
-    dir_->Write("gpeliste.lst", CrLfLines({"Sciences"}));
+    WriteFile("gpeliste.lst", CrLfLines({"Sciences"}));
     // Another program takes the focus, then the user comes back.
     QApplication::setActiveWindow(nullptr);
     QVERIFY(!Form1->isActiveWindow());
@@ -151,7 +126,7 @@ class MainWindowActivationTest : public QObject {
     Form1->ComboBox2->showPopup();
     QTest::qWait(50);
     Form1->ComboBox2->hidePopup();
-    QVERIFY(Activate(Form1));
+    QVERIFY(ShowAndActivate(Form1));
     QTest::qWait(50);
     QCOMPARE(Form1->ComboBox2->currentIndex(), 0);
   }
@@ -163,17 +138,16 @@ class MainWindowActivationTest : public QObject {
     QCOMPARE(messages_->Texts(), QStringList{kLoadError});
     QCOMPARE(Form1->ComboBox2->count(), 0);
 
-    Form2->show();
-    QVERIFY(Activate(Form2));
-    QVERIFY(Activate(Form1));
+    QVERIFY(ShowAndActivate(Form2));
+    QVERIFY(ShowAndActivate(Form1));
     QVERIFY(messages_->WaitFor(2));
     QTest::qWait(300);
     QCOMPARE(messages_->Texts(), (QStringList{kLoadError, kLoadError}));
 
     // Once the file is back, the list comes back at the next return.
-    dir_->Write("gpeliste.lst", CrLfLines({"Informatique"}));
-    QVERIFY(Activate(Form2));
-    QVERIFY(Activate(Form1));
+    WriteFile("gpeliste.lst", CrLfLines({"Informatique"}));
+    QVERIFY(ShowAndActivate(Form2));
+    QVERIFY(ShowAndActivate(Form1));
     QCOMPARE(Form1->ComboBox2->count(), 1);
     QCOMPARE(messages_->Texts().size(), 2);
   }

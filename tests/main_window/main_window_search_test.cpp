@@ -41,14 +41,11 @@ class Browser final : public QObject {
 
 }  // namespace
 
-class MainWindowSearchTest : public QObject {
+class MainWindowSearchTest : public ProgramTestCase {
   Q_OBJECT
 
  private:
   std::optional<veskor::ArchiveServerProcess> server_;
-  std::optional<WorkingDirectory> dir_;
-  std::optional<RunningProgram> program_;
-  std::optional<MessageWatcher> messages_;
 
   TStringGrid& Table() { return *Form1->SG_resultats; }
   int Rows() { return static_cast<int>(Table().RowCount()); }
@@ -84,21 +81,13 @@ class MainWindowSearchTest : public QObject {
   }
 
   void init() {
-    dir_.emplace(QMap<QString, QByteArray>{
-        {"gpeliste.lst", CrLfLines({"deux", "trois"})},
-        {"deux.txt", CrLfLines({"premier", "fault-slow-p9", "second", "fault-slow-p9"})},
-        {"trois.txt", CrLfLines({"lent", "fault-slow", "vite", "fault-slow-p9", "dernier",
-                                 "fault-slow-p9"})},
-        {"logo2.bmp", ShippedLogo()}});
-    messages_.emplace();
-    program_.emplace(server_->Url());
+    Start({{"gpeliste.lst", CrLfLines({"deux", "trois"})},
+           {"deux.txt", CrLfLines({"premier", "fault-slow-p9", "second", "fault-slow-p9"})},
+           {"trois.txt", CrLfLines({"lent", "fault-slow", "vite", "fault-slow-p9", "dernier",
+                                    "fault-slow-p9"})},
+           {"logo2.bmp", ShippedLogo()}},
+          server_->Url());
     messages_->Clear();
-  }
-
-  void cleanup() {
-    program_.reset();
-    messages_.reset();
-    dir_.reset();
   }
 
   void quickSearchWalksEveryPage() {

@@ -1,12 +1,12 @@
 // The console and the about window as the main window's buttons show them.
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <optional>
 
 #include "main_window/main_form.h"
 #include "shell/apropos.h"
@@ -39,26 +39,11 @@ void ShowAbout() {
 
 }  // namespace
 
-class AuxWindowsTest : public QObject {
+class AuxWindowsTest : public ProgramTestCase {
   Q_OBJECT
 
- private:
-  std::optional<WorkingDirectory> dir_;
-  std::optional<MessageWatcher> messages_;
-  std::optional<RunningProgram> program_;
-
  private slots:
-  void init() {
-    dir_.emplace(QMap<QString, QByteArray>{{"gpeliste.lst", CrLfLines({"Informatique"})}});
-    messages_.emplace();
-    program_.emplace("http://127.0.0.1:9");
-  }
-
-  void cleanup() {
-    program_.reset();
-    messages_.reset();
-    dir_.reset();
-  }
+  void init() { Start({{"gpeliste.lst", CrLfLines({"Informatique"})}}); }
 
   void consoleKeepsItsLinesWhetherShownOrNot() {
     QCOMPARE(ConsoleLines(), QStringList{"Memo1"});
@@ -74,13 +59,13 @@ class AuxWindowsTest : public QObject {
   }
 
   void logoIsReadAtEachShowing() {
-    dir_->Write("logo2.bmp", ShippedLogo());
+    WriteFile("logo2.bmp", ShippedLogo());
     ShowAbout();
     QCOMPARE(LogoSize(), QSize(390, 194));
     QCOMPARE(Form3->Image1->size(), QSize(390, 194));
 
     // Shown again while visible: nothing is read.
-    dir_->Write("logo2.bmp", Bitmap(120, 60));
+    WriteFile("logo2.bmp", Bitmap(120, 60));
     ShowAbout();
     QCOMPARE(LogoSize(), QSize(390, 194));
 
@@ -100,7 +85,7 @@ class AuxWindowsTest : public QObject {
   void unreadableLogoIsReportedAtEachShowing() {
     QFETCH(QByteArray, file);
     QFETCH(QString, reason);
-    if (!file.isEmpty()) dir_->Write("logo2.bmp", file);
+    if (!file.isEmpty()) WriteFile("logo2.bmp", file);
     for (int showing = 1; showing <= 2; ++showing) {
       ShowAbout();
       QVERIFY(messages_->WaitFor(showing));
@@ -114,10 +99,10 @@ class AuxWindowsTest : public QObject {
   }
 
   void failedLoadKeepsTheEarlierLogo() {
-    dir_->Write("logo2.bmp", ShippedLogo());
+    WriteFile("logo2.bmp", ShippedLogo());
     ShowAbout();
     Form3->close();
-    dir_->Remove("logo2.bmp");
+    QFile::remove("logo2.bmp");
     ShowAbout();
     QVERIFY(messages_->WaitFor(1));
     QCOMPARE(LogoSize(), QSize(390, 194));
