@@ -78,9 +78,7 @@ void TForm1::FormCreate() {
   SG_resultats->SetCell(3, 0, "Newsgroup");
 }
 
-void TForm1::FormActivate() { ReloadGroupList(true); }
-
-void TForm1::ReloadGroupList(bool reportFailure) {
+void TForm1::FormActivate(bool reportFailure) {
   veskor::ComboDropDown list(*ComboBox2);
   if (veskor::LoadGroupList(list) || !reportFailure) return;
   // Reported once the activation is over; the box closing activates this
@@ -111,7 +109,7 @@ void TForm1::OnWindowActivated(QWidget* window) {
   // After one of the program's messages the list is reloaded as after any
   // other window, but a failure is not told again: that message may well
   // have been this very report.
-  ReloadGroupList(!fromMessage);
+  FormActivate(!fromMessage);
 }
 
 void TForm1::B_configClick() {

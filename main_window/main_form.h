@@ -39,13 +39,13 @@ class TForm1 : public QWidget {
 
   // The program's one fetching command at a time, and its fetcher.
   veskor::FetchGuard& Fetches() { return fetches_; }
-  // The archive address the searches use, read once at creation.
-  const std::string& ArchiveServer() const { return server_; }
 
  public slots:
   void FormCreate();
   void B_configClick();
-  void FormActivate();
+  // Reloads the group list. A failure to load it is reported unless the
+  // activation came from one of the program's own message boxes.
+  void FormActivate(bool reportFailure = true);
   void B_seekClick();
   void Button1Click();
   void Button2Click();
@@ -63,7 +63,6 @@ class TForm1 : public QWidget {
   // ends it and is reported instead, unless the program is closing.
   void RunSearch(const std::function<void(veskor::SearchContext&)>& search);
   void OnWindowActivated(QWidget* window);
-  void ReloadGroupList(bool reportFailure);
   void OpenHit(int row);
 
   veskor::FetchGuard fetches_;

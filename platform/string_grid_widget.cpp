@@ -161,13 +161,7 @@ QString TStringGrid::CellText(int col, std::size_t row) const {
   return FromAnsi(model_.Cell(col, row));
 }
 
-void TStringGrid::SetCellText(int col, std::size_t row, const QString& text) {
-  model_.SetCell(col, row, ToAnsi(text));
-}
-
 void TStringGrid::SetColWidth(int col, int width) { setColumnWidth(col, width); }
-
-int TStringGrid::ColWidth(int col) const { return columnWidth(col); }
 
 void TStringGrid::SetDefaultColWidth(int width) {
   horizontalHeader()->setDefaultSectionSize(width);
@@ -177,8 +171,6 @@ void TStringGrid::SetDefaultRowHeight(int height) {
   verticalHeader()->setDefaultSectionSize(height);
   horizontalHeader()->setFixedHeight(height);
 }
-
-int TStringGrid::DefaultRowHeight() const { return verticalHeader()->defaultSectionSize(); }
 
 void TStringGrid::SetRangeSelect(bool on) {
   setSelectionMode(on ? QAbstractItemView::ContiguousSelection
@@ -246,6 +238,13 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QTableView::keyPressEvent(event);
+}
+
+// Tabbing into a grid without a current cell makes Qt pick the first one;
+// that is no cell the user chose.
+void TStringGrid::focusInEvent(QFocusEvent* event) {
+  QScopedValueRollback quiet(quiet_, true);
+  QTableView::focusInEvent(event);
 }
 
 void TStringGrid::OnCurrentChanged(const QModelIndex& current) {

@@ -67,13 +67,10 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
 
   // The same cells as the widget shows them.
   QString CellText(int col, std::size_t row) const;
-  void SetCellText(int col, std::size_t row, const QString& text);
 
   void SetColWidth(int col, int width);
-  int ColWidth(int col) const;
   void SetDefaultColWidth(int width);
   void SetDefaultRowHeight(int height);
-  int DefaultRowHeight() const;
   // Off: one cell at a time. On: a rectangle of cells, by mouse or Shift.
   void SetRangeSelect(bool on);
 
@@ -96,6 +93,7 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void OnCurrentChanged(const QModelIndex& current);
