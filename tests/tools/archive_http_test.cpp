@@ -5,10 +5,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <sstream>
+
+#include <sys/wait.h>
 
 #include "tests/support/archive_server_process.h"
 #include "tests/tools/scraper_cut.h"
@@ -287,6 +290,18 @@ TEST(ArchiveServerOptionsTest, GlobalFaultAndCorpusFile) {
   const ArchiveServerProcess broken(VESKOR_ARCHIVE_BIN, {"--corpus", "/nonexistent/corpus.tsv"});
   EXPECT_FALSE(broken.Started());
   EXPECT_NE(broken.Error().find("exited with status 1"), std::string::npos) << broken.Error();
+}
+
+// A second archive on a port already served must fail, not share the port's
+// requests with the first one.
+TEST(ArchiveServerOptionsTest, PortAlreadyServedIsRefused) {
+  ArchiveServerProcess first(VESKOR_ARCHIVE_BIN);
+  ASSERT_TRUE(first.Started()) << first.Error();
+  const std::string second = std::string("timeout 5 ") + VESKOR_ARCHIVE_BIN + " --port " +
+                             std::to_string(first.Port()) + " >/dev/null 2>&1";
+  const int status = std::system(second.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 // The saved pages other suites read must stay what the server serves.

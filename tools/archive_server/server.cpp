@@ -24,6 +24,12 @@ ArchiveHttpServer::ArchiveHttpServer(const ArchiveSite& site, DeliverySettings s
   // Headers and body go out in separate writes; without this, Nagle's
   // algorithm holds the body back for a delayed ACK (~40 ms per page).
   server_->set_tcp_nodelay(true);
+  // httplib's default also sets SO_REUSEPORT, which lets a second archive
+  // bind the same port and silently share its requests with the first.
+  server_->set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     // The raw target, not httplib's decoded params: the query must be
     // decoded byte for byte, and "+" is not a space here.
