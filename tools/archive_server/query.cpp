@@ -12,11 +12,6 @@ int HexValue(char c) {
   return -1;
 }
 
-bool IsUnreserved(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_' || c == '~';
-}
-
 std::string Folded(std::string_view text) {
   std::string folded(text);
   for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
@@ -38,22 +33,6 @@ std::string PercentDecode(std::string_view text) {
     }
   }
   return decoded;
-}
-
-std::string PercentEncode(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (IsUnreserved(byte)) {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
-    }
-  }
-  return encoded;
 }
 
 std::vector<QueryField> ParseQuery(std::string_view query) {

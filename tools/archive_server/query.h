@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/archive_requests.h"
 #include "tools/archive_server/corpus.h"
 
 namespace veskor::archive {
@@ -15,8 +16,8 @@ namespace veskor::archive {
 // encodes its spaces and wildcards itself, so "+" is never a space here.
 std::string PercentDecode(std::string_view text);
 
-// Every byte outside A-Z a-z 0-9 - . _ ~ becomes %XX (upper-case hex).
-std::string PercentEncode(std::string_view bytes);
+// Links on the pages are encoded as the client encodes its requests:
+// veskor::PercentEncode, from engine/archive_requests.h.
 
 struct QueryField {
   std::string key;    // decoded
