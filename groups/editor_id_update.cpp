@@ -9,7 +9,7 @@
 
 #include "engine/archive_requests.h"
 #include "groups/u_gid.h"
-#include "main_window/fetch_guard.h"
+#include "platform/fetch_guard.h"
 #include "platform/message_box.h"
 #include "platform/qt_text.h"
 #include "platform/string_grid_widget.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "groups/combo_drop_down.h"
 #include "groups/group_store.h"
-#include "main_window/fetch_guard.h"
-#include "platform/combo_drop_down.h"
+#include "platform/fetch_guard.h"
 #include "platform/message_box.h"
 #include "platform/qt_text.h"
 #include "platform/string_grid_widget.h"

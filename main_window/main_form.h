@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/page_walker.h"
-#include "main_window/fetch_guard.h"
+#include "platform/fetch_guard.h"
 
 class QComboBox;
 class QGroupBox;

@@ -8,7 +8,7 @@
 #include "engine/archive_requests.h"
 #include "engine/errors.h"
 #include "engine/memory_grid.h"
-#include "main_window/search_commands.h"
+#include "searches/search_commands.h"
 #include "platform/http_fetcher.h"
 #include "tests/engine/fake_archive.h"
 #include "tests/support/archive_server_process.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "groups/u_gid.h"
-#include "main_window/fetch_guard.h"
+#include "platform/fetch_guard.h"
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
 #include "tests/group_editor/editor_harness.h"

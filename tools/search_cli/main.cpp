@@ -10,7 +10,7 @@
 
 #include "engine/archive_requests.h"
 #include "engine/page_walker.h"
-#include "main_window/search_commands.h"
+#include "searches/search_commands.h"
 #include "platform/cp1252.h"
 #include "platform/http_fetcher.h"
 #include "tools/search_cli/cli_options.h"

@@ -1,4 +1,4 @@
-#include "main_window/fetch_guard.h"
+#include "platform/fetch_guard.h"
 
 #include "engine/errors.h"
 #include "platform/http_fetcher.h"

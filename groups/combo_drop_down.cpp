@@ -1,4 +1,4 @@
-#include "platform/combo_drop_down.h"
+#include "groups/combo_drop_down.h"
 
 #include <QComboBox>
 

@@ -7,7 +7,7 @@
 
 #include "engine/archive_requests.h"
 #include "engine/memory_grid.h"
-#include "main_window/search_commands.h"
+#include "searches/search_commands.h"
 #include "../engine/fake_archive.h"
 
 namespace veskor {

@@ -1,4 +1,4 @@
-#include "main_window/search_commands.h"
+#include "searches/search_commands.h"
 
 #include "engine/archive_requests.h"
 #include "groups/group_store.h"
