@@ -71,20 +71,24 @@ const Post* Newsgroup::FindArticle(long long article) const {
 }
 
 std::optional<std::string> Corpus::Add(std::string_view name, std::string_view id, Post post) {
-  for (Newsgroup& group : newsgroups_) {
-    if (group.name == name) {
-      if (group.id != id) {
-        return "le newsgroup " + Cp1252ToUtf8(name) + " a deux ID : " + Cp1252ToUtf8(group.id) +
-               " et " + Cp1252ToUtf8(id);
-      }
-      group.posts.push_back(std::move(post));
-      return std::nullopt;
+  const std::string nameKey(name);
+  const std::string idKey(id);
+  if (const auto named = byName_.find(nameKey); named != byName_.end()) {
+    Newsgroup& group = newsgroups_[named->second];
+    if (group.id != id) {
+      return "le newsgroup " + Cp1252ToUtf8(name) + " a deux ID : " + Cp1252ToUtf8(group.id) +
+             " et " + Cp1252ToUtf8(id);
     }
-    if (group.id == id) {
-      return "l'ID " + Cp1252ToUtf8(id) + " sert déjà au newsgroup " + Cp1252ToUtf8(group.name);
-    }
+    group.posts.push_back(std::move(post));
+    return std::nullopt;
   }
-  newsgroups_.push_back(Newsgroup{std::string(name), std::string(id), {}});
+  if (const auto taken = byId_.find(idKey); taken != byId_.end()) {
+    return "l'ID " + Cp1252ToUtf8(id) + " sert déjà au newsgroup " +
+           Cp1252ToUtf8(newsgroups_[taken->second].name);
+  }
+  byName_.emplace(nameKey, newsgroups_.size());
+  byId_.emplace(idKey, newsgroups_.size());
+  newsgroups_.push_back(Newsgroup{nameKey, idKey, {}});
   newsgroups_.back().posts.push_back(std::move(post));
   return std::nullopt;
 }
@@ -108,17 +112,13 @@ void Corpus::Finish() {
 }
 
 const Newsgroup* Corpus::FindById(std::string_view id) const {
-  for (const Newsgroup& group : newsgroups_) {
-    if (group.id == id) return &group;
-  }
-  return nullptr;
+  const auto found = byId_.find(std::string(id));
+  return found == byId_.end() ? nullptr : &newsgroups_[found->second];
 }
 
 const Newsgroup* Corpus::FindByName(std::string_view name) const {
-  for (const Newsgroup& group : newsgroups_) {
-    if (group.name == name) return &group;
-  }
-  return nullptr;
+  const auto found = byName_.find(std::string(name));
+  return found == byName_.end() ? nullptr : &newsgroups_[found->second];
 }
 
 std::size_t Corpus::PostCount() const {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace veskor::archive {
@@ -56,6 +57,10 @@ class Corpus {
 
  private:
   std::vector<Newsgroup> newsgroups_;
+  // Positions in newsgroups_: every request looks its gid up, and a corpus
+  // file may hold thousands of newsgroups.
+  std::unordered_map<std::string, std::size_t> byId_;
+  std::unordered_map<std::string, std::size_t> byName_;
 };
 
 struct CorpusLoad {

@@ -12,12 +12,6 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string Folded(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return folded;
-}
-
 }  // namespace
 
 std::string PercentDecode(std::string_view text) {
@@ -74,20 +68,28 @@ unsigned char FoldCase(unsigned char byte) {
   }
 }
 
+std::string FoldText(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return folded;
+}
+
 bool MatchesPattern(std::string_view subject, std::string_view pattern) {
-  const std::string text = Folded(subject);
-  const std::string wanted = Folded(pattern);
+  return MatchesFolded(FoldText(subject), FoldText(pattern));
+}
+
+bool MatchesFolded(std::string_view text, std::string_view wanted) {
   // With "%" as the only wildcard and a match allowed anywhere, taking each
   // literal piece at its first place after the previous one never misses.
   std::size_t from = 0;
   std::size_t start = 0;
   while (start <= wanted.size()) {
     std::size_t cut = wanted.find('%', start);
-    if (cut == std::string::npos) cut = wanted.size();
-    const std::string_view piece(wanted.data() + start, cut - start);
+    if (cut == std::string_view::npos) cut = wanted.size();
+    const std::string_view piece = wanted.substr(start, cut - start);
     if (!piece.empty()) {
       const std::size_t at = text.find(piece, from);
-      if (at == std::string::npos) return false;
+      if (at == std::string_view::npos) return false;
       from = at + piece.size();
     }
     start = cut + 1;
@@ -95,24 +97,29 @@ bool MatchesPattern(std::string_view subject, std::string_view pattern) {
   return true;
 }
 
-ResultsSlice SearchNewsgroup(const Newsgroup& group, std::string_view word, long long page,
-                             int pageSize) {
+ResultsSlice SliceOfMatches(const std::vector<const Post*>& matches, long long page,
+                            int pageSize) {
   ResultsSlice slice;
   slice.page = page;
+  slice.total = matches.size();
+  const auto size = static_cast<long long>(pageSize > 0 ? pageSize : 1);
+  slice.pageCount = (static_cast<long long>(matches.size()) + size - 1) / size;
+  if (page >= 1 && page <= slice.pageCount) {
+    const auto first = static_cast<std::size_t>((page - 1) * size);
+    const std::size_t last = std::min(matches.size(), first + static_cast<std::size_t>(size));
+    slice.hits.assign(matches.begin() + static_cast<std::ptrdiff_t>(first),
+                      matches.begin() + static_cast<std::ptrdiff_t>(last));
+  }
+  return slice;
+}
+
+ResultsSlice SearchNewsgroup(const Newsgroup& group, std::string_view word, long long page,
+                             int pageSize) {
   std::vector<const Post*> matched;
   for (const Post& post : group.posts) {
     if (MatchesPattern(post.subject, word)) matched.push_back(&post);
   }
-  slice.total = matched.size();
-  const auto size = static_cast<long long>(pageSize > 0 ? pageSize : 1);
-  slice.pageCount = (static_cast<long long>(matched.size()) + size - 1) / size;
-  if (page >= 1 && page <= slice.pageCount) {
-    const auto first = static_cast<std::size_t>((page - 1) * size);
-    const std::size_t last = std::min(matched.size(), first + static_cast<std::size_t>(size));
-    slice.hits.assign(matched.begin() + static_cast<std::ptrdiff_t>(first),
-                      matched.begin() + static_cast<std::ptrdiff_t>(last));
-  }
-  return slice;
+  return SliceOfMatches(matched, page, pageSize);
 }
 
 }  // namespace veskor::archive

@@ -36,6 +36,13 @@ const std::string* FirstValue(const std::vector<QueryField>& fields, std::string
 // not ×), and Š Œ Ž Ÿ.
 unsigned char FoldCase(unsigned char byte);
 
+// The text with FoldCase applied to every byte.
+std::string FoldText(std::string_view text);
+
+// MatchesPattern on texts already folded, for callers that fold each
+// subject once and match it many times.
+bool MatchesFolded(std::string_view foldedSubject, std::string_view foldedPattern);
+
 // True when `subject` holds `pattern` somewhere, letter case aside, with
 // each "%" of the pattern standing for any run of characters (also none).
 // An empty pattern matches every subject.
@@ -48,8 +55,12 @@ struct ResultsSlice {
   long long pageCount = 0;  // 0 when nothing matched
 };
 
+// Page `page` (from 1) of `matches`, the posts a word matched, newest
+// first. A page past the last one holds no hit.
+ResultsSlice SliceOfMatches(const std::vector<const Post*>& matches, long long page,
+                            int pageSize);
+
 // Page `page` (from 1) of the posts of `group` whose subject matches `word`.
-// A page past the last one holds no hit.
 ResultsSlice SearchNewsgroup(const Newsgroup& group, std::string_view word, long long page,
                              int pageSize);
 

@@ -65,6 +65,16 @@ std::size_t CutPoint(const ResultsPage& page) {
   return page.head.size() + page.hits.front().size();
 }
 
+// The last few searches are enough: a client walks one search's pages in a
+// row, and a group search walks one newsgroup after another.
+constexpr std::size_t kKeptSearches = 16;
+
+std::vector<const Newsgroup*> ServedNewsgroups(const Corpus& corpus, const Newsgroup& fault) {
+  std::vector<const Newsgroup*> groups{&fault};
+  for (const Newsgroup& group : corpus.Newsgroups()) groups.push_back(&group);
+  return groups;
+}
+
 }  // namespace
 
 std::uint64_t Reply::DeclaredLength() const {
@@ -92,7 +102,8 @@ void Reply::AppendBody(std::uint64_t offset, std::size_t length, std::string& ou
 ArchiveSite::ArchiveSite(Corpus corpus, SiteSettings settings)
     : corpus_(std::move(corpus)),
       faultNewsgroup_(BuildFaultNewsgroup()),
-      settings_(std::move(settings)) {}
+      settings_(std::move(settings)),
+      index_(ServedNewsgroups(corpus_, faultNewsgroup_), kKeptSearches) {}
 
 Reply ArchiveSite::Answer(std::string_view target) const {
   const std::size_t mark = target.find('?');
@@ -171,7 +182,7 @@ Reply ArchiveSite::AnswerArticles(std::string_view target, std::string_view quer
   request.newsgroup = group;
   const long long page = ReadPageNumber(FirstValue(fields, "page"));
   if (group != nullptr) {
-    request.slice = SearchNewsgroup(*group, request.word, page, settings_.pageSize);
+    request.slice = index_.Search(*group, request.word, page, settings_.pageSize);
   } else {
     request.slice.page = page;
   }

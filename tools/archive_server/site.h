@@ -11,6 +11,7 @@
 
 #include "tools/archive_server/corpus.h"
 #include "tools/archive_server/faults.h"
+#include "tools/archive_server/search_index.h"
 
 namespace veskor::archive {
 
@@ -50,12 +51,16 @@ struct Reply {
 class ArchiveSite {
  public:
   ArchiveSite(Corpus corpus, SiteSettings settings);
+  // The search index points into the corpus held here.
+  ArchiveSite(const ArchiveSite&) = delete;
+  ArchiveSite& operator=(const ArchiveSite&) = delete;
 
   // `target` is the request line's target as sent: path, "?", raw query.
   Reply Answer(std::string_view target) const;
 
   const Corpus& corpus() const { return corpus_; }
   const Newsgroup& faultNewsgroup() const { return faultNewsgroup_; }
+  const SearchIndex& searchIndex() const { return index_; }
 
  private:
   Reply AnswerLookup(std::string_view query) const;
@@ -65,6 +70,7 @@ class ArchiveSite {
   Corpus corpus_;
   Newsgroup faultNewsgroup_;
   SiteSettings settings_;
+  SearchIndex index_;
 };
 
 }  // namespace veskor::archive
