@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "tests/tools/scraper_cut.h"
@@ -134,6 +135,37 @@ TEST(ResultsPageTest, PageBarLinksOtherPagesWithTheWordEncoded) {
   EXPECT_NE(rendered.tail.find("<b>2</b>"), std::string::npos);
   EXPECT_EQ(rendered.tail.find(">2</a>"), std::string::npos);
 }
+
+// 50 pages of one hit: the bar shows a window around the current page, and
+// the walk must still find its next page on every one of them.
+class PageBarWindowTest : public testing::TestWithParam<long long> {};
+
+TEST_P(PageBarWindowTest, ListsFirstLastAndTheNextPageOnly) {
+  static const Newsgroup group = BuildFaultNewsgroup();
+  const long long page = GetParam();
+  ResultsRequest request = Request(&group, "9999", "fichier", page);
+  request.slice = SearchNewsgroup(group, "fichier", page, 1);
+  ASSERT_EQ(request.slice.pageCount, 50);
+  const ResultsPage rendered = RenderResultsPage(request);
+  const auto cut = CutLikeTheClient(rendered.Text());
+  EXPECT_EQ(cut.rest.find(PageLinkText(page + 1)) != std::string::npos, page < 50);
+
+  const std::regex numbered(">([0-9]+)<");
+  std::vector<long long> listed;
+  for (auto it = std::sregex_iterator(rendered.tail.begin(), rendered.tail.end(), numbered);
+       it != std::sregex_iterator(); ++it) {
+    listed.push_back(std::stoll((*it)[1]));
+  }
+  ASSERT_FALSE(listed.empty());
+  EXPECT_EQ(listed.front(), 1);
+  EXPECT_EQ(listed.back(), 50);
+  EXPECT_LE(listed.size(), 13u);
+  EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
+  EXPECT_EQ(std::adjacent_find(listed.begin(), listed.end()), listed.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageBarWindowTest,
+                         testing::Values(1, 2, 6, 7, 25, 44, 45, 49, 50, 51, 52, 1000));
 
 TEST(LookupReplyTest, IdStandsBetweenTheFirstOkAndTheFirstEndMarker) {
   for (const std::string id : {"512", "", "-1", "fault-500-p2"}) {

@@ -1,5 +1,7 @@
 #include "tools/archive_server/pages.h"
 
+#include <algorithm>
+
 namespace veskor::archive {
 namespace {
 
@@ -53,6 +55,22 @@ std::string Summary(const ResultsRequest& request) {
   return text;
 }
 
+// Like a real archive, the bar lists the first and the last page and a few
+// around the current one, never all of them: a 500-page search would
+// otherwise send 39 KB of links with every page. The next page is always in
+// the window, so the client still finds its ">N+1<".
+constexpr long long kPagesAroundCurrent = 5;
+
+std::vector<long long> ListedPages(long long page, long long pageCount) {
+  std::vector<long long> pages{1};
+  const long long from = std::max(2LL, page - kPagesAroundCurrent);
+  const long long to = std::min(pageCount - 1, page > pageCount ? pageCount - 1
+                                                                : page + kPagesAroundCurrent);
+  for (long long n = from; n <= to; ++n) pages.push_back(n);
+  if (pageCount > 1) pages.push_back(pageCount);
+  return pages;
+}
+
 std::string PageBar(const ResultsRequest& request) {
   const ResultsSlice& slice = request.slice;
   if (slice.pageCount == 0) return {};
@@ -61,10 +79,13 @@ std::string PageBar(const ResultsRequest& request) {
     bar += " " +
            PageLink(request.gid, request.word, slice.page - 1, "&laquo; Pr&eacute;c&eacute;dente");
   }
-  for (long long n = 1; n <= slice.pageCount; ++n) {
+  long long shown = 0;
+  for (const long long n : ListedPages(slice.page, slice.pageCount)) {
+    if (n > shown + 1) bar += " ...";
     bar += " ";
     bar += n == slice.page ? "<b>" + std::to_string(n) + "</b>"
                            : PageLink(request.gid, request.word, n, std::to_string(n));
+    shown = n;
   }
   if (slice.page < slice.pageCount) {
     bar += " " + PageLink(request.gid, request.word, slice.page + 1, "Suivante &raquo;");
