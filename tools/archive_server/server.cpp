@@ -2,33 +2,45 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
-#include <thread>
+
+#include "tools/archive_server/connection_threads.h"
 
 namespace veskor::archive {
 namespace {
 
-// Enough threads for the slow and stalled replies a test suite keeps open
-// at once, with room left for ordinary requests.
-constexpr std::size_t kThreadCount = 64;
+// A guard against runaway clients, far above the hundreds of stalled
+// connections a test suite may hold at once.
+constexpr std::size_t kMaxConnectionThreads = 4096;
 constexpr std::size_t kWriteChunk = 64 * 1024;
-constexpr std::chrono::milliseconds kWaitStep{20};
+// How often a stalled reply looks whether its client is still there.
+constexpr std::chrono::seconds kStallCheck{1};
+// A client walking a long search sends hundreds of requests on one
+// connection; an idle one is let go after a while so that it does not keep
+// its thread for ever.
+constexpr std::size_t kKeepAliveRequests = 1000;
+constexpr time_t kKeepAliveIdleSeconds = 5;
+constexpr int kListenBacklog = 1024;
 
 }  // namespace
 
 ArchiveHttpServer::ArchiveHttpServer(const ArchiveSite& site, DeliverySettings settings)
     : site_(site), settings_(settings), server_(std::make_unique<httplib::Server>()) {
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kThreadCount); };
+  server_->new_task_queue = [] { return new ConnectionThreads(kMaxConnectionThreads); };
+  server_->set_keep_alive_max_count(kKeepAliveRequests);
+  server_->set_keep_alive_timeout(kKeepAliveIdleSeconds);
   // Headers and body go out in separate writes; without this, Nagle's
   // algorithm holds the body back for a delayed ACK (~40 ms per page).
   server_->set_tcp_nodelay(true);
   // httplib's default also sets SO_REUSEPORT, which lets a second archive
   // bind the same port and silently share its requests with the first.
-  server_->set_socket_options([](socket_t sock) {
+  server_->set_socket_options([this](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listeningSocket_ = sock;
   });
   server_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     // The raw target, not httplib's decoded params: the query must be
@@ -48,26 +60,31 @@ ArchiveHttpServer::ArchiveHttpServer(const ArchiveSite& site, DeliverySettings s
 ArchiveHttpServer::~ArchiveHttpServer() { Stop(); }
 
 int ArchiveHttpServer::Bind(const std::string& host, int port) {
-  if (port == 0) return server_->bind_to_any_port(host);
-  return server_->bind_to_port(host, port) ? port : -1;
+  const int bound = port == 0 ? server_->bind_to_any_port(host)
+                              : (server_->bind_to_port(host, port) ? port : -1);
+  // httplib listens with a backlog of 5: a test opening a hundred
+  // connections in a burst would see most of them wait a second or more for
+  // a SYN retry. Listening again on the same socket only enlarges the queue.
+  if (bound > 0 && listeningSocket_ >= 0) ::listen(listeningSocket_, kListenBacklog);
+  return bound;
 }
 
 bool ArchiveHttpServer::Run() { return server_->listen_after_bind(); }
 
 void ArchiveHttpServer::Stop() {
-  stopping_ = true;
+  {
+    const std::lock_guard lock(stopMutex_);
+    stopping_ = true;
+  }
+  stopWake_.notify_all();
   server_->stop();
 }
 
 bool ArchiveHttpServer::Wait(std::chrono::milliseconds duration) const {
-  const auto deadline = std::chrono::steady_clock::now() + duration;
-  while (!stopping_) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) return true;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(kWaitStep, deadline - now));
-  }
-  return false;
+  // A condition rather than short sleeps: hundreds of stalled replies may
+  // wait at once, and each sleeping in steps would wake the machine up.
+  std::unique_lock lock(stopMutex_);
+  return !stopWake_.wait_for(lock, duration, [this] { return stopping_; });
 }
 
 void ArchiveHttpServer::Deliver(std::shared_ptr<const Reply> reply, httplib::Response& response) {
@@ -97,8 +114,12 @@ void ArchiveHttpServer::Deliver(std::shared_ptr<const Reply> reply, httplib::Res
         }
         if (reply->ending == Reply::Ending::kStall) {
           const auto deadline = std::chrono::steady_clock::now() + stallLimit;
-          while (std::chrono::steady_clock::now() < deadline && sink.is_writable() &&
-                 Wait(std::chrono::milliseconds(100))) {
+          while (sink.is_writable()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !Wait(std::min<std::chrono::milliseconds>(kStallCheck, left))) {
+              break;
+            }
           }
         }
         return false;

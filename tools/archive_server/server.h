@@ -1,12 +1,14 @@
 #pragma once
 // Puts an ArchiveSite on HTTP: every GET goes to the site, and its Reply is
 // delivered as it says, delays, early closes, stalls and streamed bodies
-// included. Each connection has a thread of its own from a large pool, so a
-// slow or stalled reply never holds up the others.
+// included. Each connection has a thread of its own for as long as it lasts
+// (see connection_threads.h), so no number of slow, stalled or idle
+// connections holds up the others.
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "tools/archive_server/site.h"
@@ -44,7 +46,10 @@ class ArchiveHttpServer {
 
   const ArchiveSite& site_;
   DeliverySettings settings_;
-  std::atomic<bool> stopping_{false};
+  mutable std::mutex stopMutex_;
+  mutable std::condition_variable stopWake_;
+  bool stopping_ = false;
+  int listeningSocket_ = -1;
   std::unique_ptr<httplib::Server> server_;
 };
 
