@@ -135,5 +135,19 @@ TEST(SiteTest, StreamedBodyIsTheSameBytesHoweverItIsCut) {
   EXPECT_EQ(last.size(), 3u);
 }
 
+// The group-search benchmarks count on ten newsgroups of 3 to 5 pages of
+// "vacances" in this file.
+TEST(BenchCorpusTest, GroupSearchCorpusGivesTenNewsgroupsOfSeveralPages) {
+  const CorpusLoad load =
+      LoadCorpusFile(std::string(VESKOR_FIXTURES_DIR) + "/../../bench/group_search_corpus.tsv");
+  ASSERT_EQ(load.error, "");
+  ASSERT_EQ(load.corpus.Newsgroups().size(), 10u);
+  for (const Newsgroup& group : load.corpus.Newsgroups()) {
+    const long long pages = SearchNewsgroup(group, "vacances", 1, 20).pageCount;
+    EXPECT_GE(pages, 3) << group.name;
+    EXPECT_LE(pages, 5) << group.name;
+  }
+}
+
 }  // namespace
 }  // namespace veskor::archive
