@@ -11,6 +11,7 @@
 # Prints, per server: the median over the runs of the wall time per page,
 # of the server's CPU time per page, and the number of TCP connections curl
 # opened (1 when the server keeps the connection alive to the end).
+# VERBOSE=1 also prints every run: wall us/page, CPU us/page, connections.
 
 set -euo pipefail
 
@@ -83,6 +84,7 @@ for i in "${!servers[@]}"; do
   wall=$(cut -d' ' -f1 "$work/result$i.txt" | median)
   cpu=$(cut -d' ' -f2 "$work/result$i.txt" | median)
   conns=$(cut -d' ' -f3 "$work/result$i.txt" | median)
+  [[ -n ${VERBOSE:-} ]] && cat "$work/result$i.txt"
   printf '%s\n  wall %s us/page, server CPU %s us/page, connections %s (median of %d runs)\n' \
     "${servers[$i]}" "$wall" "$cpu" "$conns" "$runs"
 done
