@@ -1,6 +1,7 @@
 #include "platform/string_grid_sort_filter.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <array>
 #include <climits>
 
@@ -60,6 +61,19 @@ void AppendFolded(std::string& out, std::string_view bytes) {
   }
 }
 
+// The folded text reordered as French sorting has it: blanks and
+// punctuation first, then digits, then letters (and the symbols of the upper
+// half, which fold to themselves, before the letters too).
+std::string SortFold(std::string_view bytes) {
+  std::string out = FoldForSearch(bytes);
+  for (char& c : out) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool letterOrDigit = (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z');
+    if (!letterOrDigit) c = static_cast<char>(b < 0x20 ? b : b < 0x80 ? 0x10 + (b % 16) : 0x1F);
+  }
+  return out;
+}
+
 // "dd/mm/yyyy" as yyyymmdd; INT_MAX for anything else, which sorts after
 // every date.
 int DateKey(std::string_view text) {
@@ -87,8 +101,21 @@ std::string FoldForSearch(std::string_view bytes) {
 
 StringGridSortFilter::StringGridSortFilter(const StringGridModel& cells, QObject* parent)
     : QSortFilterProxyModel(parent), cells_(cells), collator_(QLocale(QLocale::French, QLocale::France)) {
-  // Case and accents only break ties: "élan" sorts among the "elan"s.
+  // Breaks the ties of texts equal but for accents and case.
   collator_.setCaseSensitivity(Qt::CaseInsensitive);
+  // Connected before the proxy itself is (setSourceModel comes after), so
+  // that a changed row has lost its key by the time the proxy sorts it in.
+  connect(&cells_, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& from, const QModelIndex& to) { Forget(from.row(), to.row()); });
+  connect(&cells_, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int) {
+    if (keys_.size() > static_cast<std::size_t>(first)) keys_.resize(static_cast<std::size_t>(first));
+  });
+  connect(&cells_, &QAbstractItemModel::modelReset, this, [this] { keys_.clear(); });
+}
+
+void StringGridSortFilter::Forget(int first, int last) {
+  for (int row = std::max(first, 0); row <= last && static_cast<std::size_t>(row) < keys_.size(); ++row)
+    keys_[static_cast<std::size_t>(row)].made = false;
 }
 
 void StringGridSortFilter::SetFilterText(const QString& text) {
@@ -122,33 +149,36 @@ const StringGridSortFilter::Key& StringGridSortFilter::KeyOf(int sourceRow) cons
   const auto index = static_cast<std::size_t>(sourceRow);
   if (keys_.size() <= index) keys_.resize(cells_.RowCount());
   Key& key = keys_[index];
-  const std::string& raw = cells_.Cell(keyColumn_, index + 1);
-  if (key.made && key.raw == raw) return key;
-  key.raw = raw;
+  if (key.made) return key;
   key.made = true;
+  key.blank = Blank(sourceRow);
+  const std::string& raw = cells_.Cell(keyColumn_, index + 1);
   key.date = keyColumn_ == dateColumn_ ? DateKey(raw) : 0;
   // A text key is made only where the text decides the order.
-  if (key.date == INT_MAX || keyColumn_ != dateColumn_)
-    key.text = collator_.sortKey(FromAnsi(raw));
+  if (!key.blank && (key.date == INT_MAX || keyColumn_ != dateColumn_))
+    key.folded = SortFold(raw);
   else
-    key.text.reset();
+    key.folded.clear();
   return key;
 }
 
 bool StringGridSortFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
   // Blank separator rows go after the hits whichever way the sort runs; Qt
   // asks the other way round for a descending sort.
-  const bool blankLeft = Blank(left.row());
-  const bool blankRight = Blank(right.row());
-  if (blankLeft || blankRight) {
-    if (blankLeft && blankRight) return false;
-    return blankLeft == (sortOrder() == Qt::DescendingOrder);
-  }
   const Key& a = KeyOf(left.row());
   const Key& b = KeyOf(right.row());
+  if (a.blank || b.blank) {
+    if (a.blank && b.blank) return false;
+    return a.blank == (sortOrder() == Qt::DescendingOrder);
+  }
   if (a.date != b.date) return a.date < b.date;
-  if (!a.text || !b.text) return false;
-  return a.text->compare(*b.text) < 0;
+  if (a.folded != b.folded) return a.folded < b.folded;
+  // Texts that differ only by accents or case: the French collation decides.
+  if (a.folded.empty()) return false;
+  const auto text = [this](int row) {
+    return FromAnsi(cells_.Cell(keyColumn_, static_cast<std::size_t>(row) + 1));
+  };
+  return collator_.compare(text(left.row()), text(right.row())) < 0;
 }
 
 bool StringGridSortFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {

@@ -5,9 +5,7 @@
 // order elsewhere; accents and letter case count for neither.
 
 #include <QCollator>
-#include <QCollatorSortKey>
 #include <QSortFilterProxyModel>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,16 +42,18 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
  private:
-  // One cell's sort key, remembered with the text it was made from so that
-  // rows written after the sort get keys of their own.
+  // One row's sort key, made when first compared and forgotten when the
+  // row's cells change.
   struct Key {
-    std::string raw;
     bool made = false;
+    bool blank = false;
     int date = 0;  // yyyymmdd; above every date when the text is none
-    std::optional<QCollatorSortKey> text;
+    // Letters without accents or case, after digits, after punctuation.
+    std::string folded;
   };
   const Key& KeyOf(int sourceRow) const;
   bool Blank(int sourceRow) const;
+  void Forget(int first, int last);
 
   const StringGridModel& cells_;
   int dateColumn_ = -1;
