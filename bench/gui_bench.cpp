@@ -1,6 +1,7 @@
-// The desktop program's own costs: rows poured into the result table, the
-// windows built and shown, and how soon the stop button is handled while a
-// search waits for the archive.
+// The desktop program's own costs: rows poured into the result table, sorted
+// and filtered, the windows built and shown, how soon the stop button is
+// handled while a search waits for the archive, and what the progress line
+// adds to a long search.
 //
 //   QT_QPA_PLATFORM=offscreen gui_bench
 //
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -23,6 +26,8 @@
 
 #include "engine/string_grid.h"
 #include "main_window/main_form.h"
+#include "main_window/search_progress.h"
+#include "platform/qt_text.h"
 #include "platform/string_grid_widget.h"
 #include "shell/program_windows.h"
 #include "tests/support/archive_server_process.h"
@@ -30,11 +35,14 @@
 namespace {
 
 // Rows written as the page step writes them: one more row, then its cells.
+// Second argument 1: the table can be sorted and filtered, as the main
+// window's is (neither is in use).
 void BM_AppendRows(benchmark::State& state) {
   const auto rows = static_cast<std::size_t>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
     TStringGrid grid(4, 2);
+    if (state.range(1) != 0) grid.EnableSortAndFilter(1);
     grid.resize(801, 409);
     grid.show();
     (void)QTest::qWaitForWindowExposed(&grid);
@@ -56,7 +64,69 @@ void BM_AppendRows(benchmark::State& state) {
       static_cast<double>(rows) * static_cast<double>(state.iterations()),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
-BENCHMARK(BM_AppendRows)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendRows)
+    ->Args({10'000, 0})
+    ->Args({100'000, 0})
+    ->Args({10'000, 1})
+    ->Args({100'000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A sortable table of `rows` hits as searches write them: a blank row after
+// every 20, subjects, dates and posters that vary.
+void FillHits(TStringGrid& grid, std::size_t rows) {
+  grid.SetRowCount(rows + 2);
+  for (std::size_t row = 1; row <= rows; ++row) {
+    if (row % 21 == 0) continue;
+    const std::size_t n = row * 7919 % 100'003;
+    grid.SetCell(0, row, "Re: \xE9glise num\xE9ro " + std::to_string(n) + " - fichier \"essai.zip\" yEnc");
+    grid.SetCell(1, row, std::to_string(10 + n % 18) + "/0" + std::to_string(1 + n % 9) + "/" +
+                             std::to_string(2002 + n % 7));
+    grid.SetCell(2, row, (n % 2 ? std::string("\xC9mile") : std::string("alain")) + std::to_string(n % 977) + "@free.fr");
+    grid.SetCell(3, row, "fr.rec.photo");
+  }
+}
+
+// A click on a column title over 100,000 rows, until the view has caught up.
+// Column 0: French order of subjects; column 1: dates.
+void BM_SortRows(benchmark::State& state) {
+  TStringGrid grid(4, 2);
+  grid.EnableSortAndFilter(1);
+  FillHits(grid, 100'000);
+  grid.resize(801, 409);
+  grid.show();
+  (void)QTest::qWaitForWindowExposed(&grid);
+  const int col = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    grid.horizontalHeader()->setSortIndicator(col, Qt::AscendingOrder);
+    QCoreApplication::processEvents();
+    state.PauseTiming();
+    grid.ClearSort();
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SortRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One keystroke in the find bar over 100,000 rows: the rows narrowed and
+// shown. Argument 1: the table is sorted by subject meanwhile.
+void BM_FilterRows(benchmark::State& state) {
+  TStringGrid grid(4, 2);
+  grid.EnableSortAndFilter(1);
+  FillHits(grid, 100'000);
+  grid.resize(801, 409);
+  grid.show();
+  if (state.range(0) != 0) grid.horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+  (void)QTest::qWaitForWindowExposed(&grid);
+  for (auto _ : state) {
+    grid.SetFilterText(QStringLiteral("EGLISE NUMERO 12"));
+    QCoreApplication::processEvents();
+    state.PauseTiming();
+    grid.SetFilterText(QString());
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FilterRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The next search clearing a long table: every cell blanked, then two rows.
 void BM_ResetGrid(benchmark::State& state) {
@@ -152,6 +222,78 @@ void BM_StopClickWhileFetching(benchmark::State& state) {
   DestroyProgramWindows();
 }
 BENCHMARK(BM_StopClickWhileFetching)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The progress line's share of a long search: what the window does after each
+// of 500 pages of 20 hits (count the page's rows, set the line, let it be
+// painted), to be set against BM_Search500Pages below.
+void BM_ProgressLine500Pages(benchmark::State& state) {
+  TStringGrid grid(4, 2);
+  QLabel line;
+  line.resize(409, 48);
+  line.show();
+  (void)QTest::qWaitForWindowExposed(&line);
+  for (auto _ : state) {
+    state.PauseTiming();
+    veskor::ResetGrid(grid);
+    veskor::SearchProgress progress(false);
+    state.ResumeTiming();
+    for (int page = 0; page < 500; ++page) {
+      state.PauseTiming();
+      const std::size_t first = grid.RowCount() - 1;
+      grid.SetRowCount(first + 22);
+      for (std::size_t row = first; row < first + 20; ++row)
+        for (int col = 0; col < 4; ++col) grid.SetCell(col, row, "fichier");
+      state.ResumeTiming();
+      progress.PageDone(grid);
+      line.setText(veskor::FromAnsi(progress.RunningText()));
+      QCoreApplication::processEvents();
+    }
+  }
+}
+BENCHMARK(BM_ProgressLine500Pages)->Unit(benchmark::kMillisecond);
+
+// A quick search of 500 pages (10,000 hits) through the main window against
+// the local archive, closing message answered at once.
+void BM_Search500Pages(benchmark::State& state) {
+  QTemporaryDir corpusDir;
+  const QString corpus = corpusDir.filePath(QStringLiteral("corpus.txt"));
+  {
+    QFile file(corpus);
+    if (!file.open(QIODevice::WriteOnly)) {
+      state.SkipWithError("cannot write the corpus");
+      return;
+    }
+    for (int i = 0; i < 10'000; ++i)
+      file.write(QStringLiteral("fr.bench\t777\t%1/0%2/2005\tposteur%3@free.fr\tfichier num\u00E9ro %3\n")
+                     .arg(10 + i % 18)
+                     .arg(1 + i % 9)
+                     .arg(i)
+                     .toUtf8());
+  }
+  veskor::ArchiveServerProcess server(VESKOR_ARCHIVE_BIN, {"--corpus", corpus.toStdString()});
+  if (!server.Started()) {
+    state.SkipWithError(server.Error().c_str());
+    return;
+  }
+  ProgramDirectory dir;
+  qputenv("VESKOR_ARCHIVE", QByteArray::fromStdString(server.Url()));
+  CreateProgramWindows();
+  Form1->show();
+  (void)QTest::qWaitForWindowExposed(Form1);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  answer.start(5);
+  for (auto _ : state) {
+    Form1->Edit2->setText(QStringLiteral("fichier"));
+    Form1->Edit1->setText(QStringLiteral("fr.bench"));
+    Form1->B_seek->click();
+  }
+  state.counters["rows"] = static_cast<double>(Form1->SG_resultats->RowCount());
+  DestroyProgramWindows();
+}
+BENCHMARK(BM_Search500Pages)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -98,8 +98,12 @@ void TF_edition::B_editClick() {
 }
 
 void TF_edition::B_supprClick() {
-  RunReported([this] {
-    const QString name = ComboBox1->currentText();
+  const QString name = ComboBox1->currentText();
+  // The file goes for good; the user says so first.
+  if (!veskor::AskYesNo(QStringLiteral("Supprimer le groupe \u00AB %1 \u00BB ? Son fichier sera effac\u00E9.")
+                            .arg(name)))
+    return;
+  RunReported([this, name] {
     try {
       veskor::RemoveGroup(ToAnsi(name));
     } catch (const veskor::StoreError&) {

@@ -4,15 +4,20 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
-#include <QUrl>
 
 #include "engine/archive_requests.h"
 #include "groups/group_store.h"
 #include "groups/u_gid.h"
+#include "main_window/find_bar.h"
+#include "main_window/results_menu.h"
+#include "main_window/search_progress.h"
 #include "searches/search_commands.h"
 #include "groups/combo_drop_down.h"
 #include "platform/message_box.h"
@@ -24,6 +29,9 @@
 TForm1* Form1 = nullptr;
 
 namespace {
+
+const QString kNewsgroupBoxText = QStringLiteral("Nom du Newsgroup");
+constexpr int kStopGraceMs = 2000;
 
 // Writes the page step's lines into the console window.
 class ConsoleWindowSink final : public veskor::ConsoleSink {
@@ -43,6 +51,7 @@ bool IsOwnWindow(const QWidget* widget) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), server_(veskor::DefaultArchiveServer()) {
   BuildControls();
+  BuildAdditions();
   BindEvents();
   qApp->installEventFilter(this);
   FormCreate();
@@ -59,10 +68,21 @@ void TForm1::BindEvents() {
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(B_vesko, &QPushButton::clicked, this, &TForm1::B_veskoClick);
   connect(B_propos, &QPushButton::clicked, this, &TForm1::B_proposClick);
-  // Enter in either box of the quick search starts it, as the button would
+  // Enter starts the search the user evidently means, as its button would
   // (and does nothing while the button is disabled).
   connect(Edit1, &QLineEdit::returnPressed, B_seek, &QPushButton::click);
-  connect(Edit2, &QLineEdit::returnPressed, B_seek, &QPushButton::click);
+  connect(Edit2, &QLineEdit::returnPressed, this, &TForm1::WordEntered);
+  Edit1->installEventFilter(this);
+  stopGrace_.setSingleShot(true);
+  stopGrace_.setInterval(kStopGraceMs);
+  connect(&stopGrace_, &QTimer::timeout, this, [this] {
+    if (searching_) fetches_.AbandonWaitingFetch();
+  });
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, findBar_, &veskor::FindBar::Open);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TForm1::OnEscape);
+  connect(findBar_, &veskor::FindBar::shownChanged, this, &TForm1::LayOutTable);
   connect(SG_resultats, &TStringGrid::cellActivated, this,
           [this](int, int row) { OpenHit(row); });
   connect(&fetches_, &veskor::FetchGuard::busyChanged, this, [this](bool busy) {
@@ -79,8 +99,12 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormActivate(bool reportFailure) {
+  // The chosen group stays chosen as long as the reloaded list still has it.
+  const QString chosen = ComboBox2->currentIndex() >= 0 ? ComboBox2->currentText() : QString();
   veskor::ComboDropDown list(*ComboBox2);
-  if (veskor::LoadGroupList(list) || !reportFailure) return;
+  const bool loaded = veskor::LoadGroupList(list);
+  if (!chosen.isNull()) ComboBox2->setCurrentIndex(ComboBox2->findText(chosen, Qt::MatchExactly));
+  if (loaded || !reportFailure) return;
   // Reported once the activation is over; the box closing activates this
   // window again, which then reloads without a second report.
   QTimer::singleShot(0, this, [] {
@@ -89,6 +113,15 @@ void TForm1::FormActivate(bool reportFailure) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit1 && event->type() == QEvent::FocusIn && !edit1Focused_) {
+    edit1Focused_ = true;
+    // Selected once the click that brought the focus has placed the cursor,
+    // so that typing replaces the initial text.
+    if (Edit1->text() == kNewsgroupBoxText)
+      QTimer::singleShot(0, Edit1, [this] {
+        if (Edit1->text() == kNewsgroupBoxText) Edit1->selectAll();
+      });
+  }
   if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
     auto* window = static_cast<QWidget*>(watched);
     if (IsOwnWindow(window)) OnWindowActivated(window);
@@ -124,47 +157,88 @@ void TForm1::B_proposClick() {
   if (Form3) Form3->setVisible(true);
 }
 
-void TForm1::Button2Click() { veskor::RaiseStopFlag(); }
+void TForm1::Button2Click() {
+  veskor::RaiseStopFlag();
+  // The page on its way may still come; past the grace, its fetch is given
+  // up. A second press does not put that off.
+  if (searching_ && !stopGrace_.isActive()) stopGrace_.start();
+}
+
+void TForm1::OnEscape() {
+  if (searching_)
+    Button2Click();
+  else
+    findBar_->Close();
+}
+
+void TForm1::WordEntered() {
+  if (ComboBox2->currentIndex() >= 0 && Edit1->text() == kNewsgroupBoxText)
+    B_vesko->click();
+  else
+    B_seek->click();
+}
 
 void TForm1::B_seekClick() {
   const std::string word = veskor::ToAnsi(Edit2->text());
   const std::string newsgroup = veskor::ToAnsi(Edit1->text());
-  RunSearch([&](veskor::SearchContext& ctx) { veskor::RunQuickSearch(ctx, word, newsgroup); });
+  RunSearch(false, [&](veskor::SearchContext& ctx) { veskor::RunQuickSearch(ctx, word, newsgroup); });
 }
 
 void TForm1::B_veskoClick() {
   const std::string word = veskor::ToAnsi(Edit2->text());
   // The chosen group's name; empty when none is chosen.
   const std::string group = veskor::ToAnsi(ComboBox2->currentText());
-  RunSearch([&](veskor::SearchContext& ctx) { veskor::RunGroupSearch(ctx, word, group); });
+  RunSearch(true, [&](veskor::SearchContext& ctx) { veskor::RunGroupSearch(ctx, word, group); });
 }
 
-void TForm1::RunSearch(const std::function<void(veskor::SearchContext&)>& search) {
-  bool finished = false;
+void TForm1::RunSearch(bool groupSearch,
+                       const std::function<void(veskor::SearchContext&)>& search) {
+  using End = veskor::SearchProgress::End;
+  End end = End::Failed;
+  veskor::SearchProgress progress(groupSearch);
   {
     veskor::FetchScope fetching(fetches_);
     if (!fetching) return;
+    // A new search comes in the archive's order, under the filter in use.
+    SG_resultats->ClearSort();
+    progressLine_->setText(veskor::FromAnsi(progress.RunningText()));
+    veskor::ProgressTable table(*SG_resultats, progress);
     ConsoleWindowSink console;
-    veskor::SearchContext ctx{server_, fetches_.Fetcher(), *SG_resultats, console, {}};
+    veskor::SearchContext ctx{server_, fetches_.Fetcher(), table, console, [&] {
+                                progress.PageDone(table);
+                                progressLine_->setText(veskor::FromAnsi(progress.RunningText()));
+                              }};
+    searching_ = true;
     try {
       search(ctx);
-      finished = true;
+      end = veskor::StopFlag != 0 ? End::Stopped : End::Complete;
+    } catch (const veskor::FetchAbandoned&) {
+      // The stop gave up a page that did not come: a stopped search.
+      end = End::Stopped;
     } catch (const std::exception& error) {
       if (!fetches_.Closed()) veskor::ShowError(error);
     } catch (...) {
       if (!fetches_.Closed()) veskor::ShowMessage(QString());
     }
+    searching_ = false;
+    stopGrace_.stop();
   }
-  if (finished && !fetches_.Closed())
-    veskor::ShowMessage(QStringLiteral("Recherche termin\u00E9e"));
+  if (fetches_.Closed()) return;
+  progressLine_->setText(veskor::FromAnsi(progress.EndText(end)));
+  if (end != End::Failed) veskor::ShowMessage(QStringLiteral("Recherche termin\u00E9e"));
+}
+
+QUrl TForm1::ArticleUrl(std::size_t row) const {
+  const std::string link = SG_resultats->RowLink(row);
+  if (link.empty()) return {};
+  const QUrl base(veskor::FromAnsi(server_) + QLatin1Char('/'));
+  return base.resolved(QUrl(veskor::FromAnsi(link)));
 }
 
 void TForm1::OpenHit(int row) {
   if (row < 1) return;
-  const std::string link = SG_resultats->RowLink(static_cast<std::size_t>(row));
-  if (link.empty()) return;
-  const QUrl base(veskor::FromAnsi(server_) + QLatin1Char('/'));
-  QDesktopServices::openUrl(base.resolved(QUrl(veskor::FromAnsi(link))));
+  const QUrl article = ArticleUrl(static_cast<std::size_t>(row));
+  if (!article.isEmpty()) QDesktopServices::openUrl(article);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

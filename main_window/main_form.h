@@ -3,6 +3,8 @@
 // search, the stop button, the buttons that open the other windows, and the
 // result table that every search writes into.
 
+#include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -12,9 +14,15 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class TStringGrid;
+
+namespace veskor {
+class FindBar;
+class ResultsMenu;
+}  // namespace veskor
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -55,15 +63,26 @@ class TForm1 : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildControls();
+  void BuildAdditions();
   void BindEvents();
-  // Runs a search with the program's context, then says it is done; an error
-  // ends it and is reported instead, unless the program is closing.
-  void RunSearch(const std::function<void(veskor::SearchContext&)>& search);
+  // Runs a search with the program's context, showing how far it has come,
+  // then says it is done; an error ends it and is reported instead, unless
+  // the program is closing. A group search names its newsgroups as it goes.
+  void RunSearch(bool groupSearch, const std::function<void(veskor::SearchContext&)>& search);
   void OnWindowActivated(QWidget* window);
   void OpenHit(int row);
+  QUrl ArticleUrl(std::size_t row) const;
+  // Enter in the word box: the group search when a group is chosen and the
+  // newsgroup box was left as it was, the quick search otherwise.
+  void WordEntered();
+  void OnEscape();
+  // The table fills what the window has beyond its designed size, less the
+  // find bar when that is open.
+  void LayOutTable();
 
   veskor::FetchGuard fetches_;
   std::string server_;
@@ -71,6 +90,15 @@ class TForm1 : public QWidget {
   // another window of the program from a return from another program.
   bool mainWasActive_ = false;
   bool messageWasActive_ = false;
+
+  QLabel* progressLine_ = nullptr;
+  veskor::FindBar* findBar_ = nullptr;
+  veskor::ResultsMenu* resultsMenu_ = nullptr;
+  bool searching_ = false;
+  // After a stop, how long the page on its way may still take.
+  QTimer stopGrace_;
+  // "Nom du Newsgroup" is selected the first time the box gets the focus.
+  bool edit1Focused_ = false;
 };
 
 extern TForm1* Form1;

@@ -1,13 +1,19 @@
 // The main window's controls at the pixel positions of its design, relative
-// to their parent. Nothing is anchored beyond its top left corner: resizing
-// the window moves and stretches nothing.
+// to their parent. Enlarging the window gives the extra room to the result
+// table; every other control keeps its place. What the design lacks goes into
+// the room it leaves free (the progress line) or shows only when called for
+// (the find bar).
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
+#include "main_window/find_bar.h"
 #include "main_window/main_form.h"
+#include "main_window/results_menu.h"
 #include "platform/design_fonts.h"
 #include "platform/string_grid_widget.h"
 #include "platform/window_placement.h"
@@ -16,6 +22,15 @@ using veskor::DesignFace;
 using veskor::DesignFont;
 
 namespace {
+
+// The window's outer size and the table's place in the design.
+constexpr QSize kDesignedOuter(825, 696);
+constexpr QRect kDesignedTable(8, 248, 801, 409);
+// The least the table keeps when the window is made smaller than designed.
+constexpr QSize kSmallestTable(240, 120);
+constexpr int kFindBarHeight = 26;
+constexpr int kFindBarGap = 4;
+constexpr int kDateColumn = 1;
 
 QGroupBox* GroupBox(QWidget* parent, const QString& caption, const QRect& at) {
   auto* box = new QGroupBox(caption, parent);
@@ -86,4 +101,43 @@ void TForm1::BuildControls() {
                             B_config,     B_propos, Edit2,  Button1, Button2};
   for (std::size_t i = 1; i < std::size(order); ++i)
     QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TForm1::BuildAdditions() {
+  SG_resultats->EnableSortAndFilter(kDateColumn);
+
+  // Under "Stopper la recherche", where the design leaves the width of the
+  // table free; empty until the first search.
+  progressLine_ = new QLabel(this);
+  progressLine_->setObjectName(QStringLiteral("progressLine"));
+  progressLine_->setGeometry(400, 176, 409, 48);
+  progressLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  progressLine_->setWordWrap(true);
+
+  findBar_ = new veskor::FindBar(*SG_resultats, this);
+  QWidget::setTabOrder(SG_resultats, findBar_);
+
+  resultsMenu_ = new veskor::ResultsMenu(
+      *SG_resultats, [this](std::size_t row) { return ArticleUrl(row); }, this);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOutTable();
+}
+
+void TForm1::LayOutTable() {
+  if (!findBar_) return;  // not built yet
+  // The client area the designed outer size gives inside this window's frame
+  // (no frame yet: the outer size itself).
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const QSize designed = kDesignedOuter - frame.expandedTo(QSize(0, 0));
+  const QSize extra = size() - designed;
+  QRect table(kDesignedTable.topLeft(),
+              (kDesignedTable.size() + extra).expandedTo(kSmallestTable));
+  if (findBar_->isVisible()) {
+    table.setHeight(std::max(kSmallestTable.height(), table.height() - kFindBarHeight - kFindBarGap));
+    findBar_->setGeometry(table.left(), table.bottom() + 1 + kFindBarGap, table.width(), kFindBarHeight);
+  }
+  SG_resultats->setGeometry(table);
 }

@@ -7,7 +7,7 @@ namespace veskor {
 
 class FetchGuard::ClosableFetcher final : public PageFetcher {
  public:
-  ClosableFetcher(const FetchGuard& guard, PageFetcher& network)
+  ClosableFetcher(FetchGuard& guard, PageFetcher& network)
       : guard_(guard), network_(network) {}
 
   std::string Get(const std::string& url) override {
@@ -16,11 +16,32 @@ class FetchGuard::ClosableFetcher final : public PageFetcher {
     if (guard_.Closed())
       throw FetchError("Impossible de joindre " + url +
                        " : requ\xEAte abandonn\xE9" "e, le programme se ferme");
-    return network_.Get(url);
+    ++guard_.fetching_;
+    try {
+      std::string body = network_.Get(url);
+      Leave();
+      return body;
+    } catch (const FetchError&) {
+      const bool abandoned = Leave();
+      if (abandoned && !guard_.Closed())
+        throw FetchAbandoned("Impossible de joindre " + url + " : requ\xEAte abandonn\xE9" "e");
+      throw;
+    } catch (...) {
+      Leave();
+      throw;
+    }
   }
 
  private:
-  const FetchGuard& guard_;
+  // Whether this Get was the one given up.
+  bool Leave() {
+    --guard_.fetching_;
+    const bool abandoned = guard_.abandoning_;
+    guard_.abandoning_ = false;
+    return abandoned;
+  }
+
+  FetchGuard& guard_;
   PageFetcher& network_;
 };
 
@@ -35,6 +56,12 @@ PageFetcher& FetchGuard::Fetcher() { return *fetcher_; }
 
 void FetchGuard::Close() {
   closed_ = true;
+  network_->Abort();
+}
+
+void FetchGuard::AbandonWaitingFetch() {
+  if (fetching_ == 0) return;
+  abandoning_ = true;
   network_->Abort();
 }
 

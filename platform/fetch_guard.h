@@ -18,9 +18,17 @@
 #include <memory>
 #include <string>
 
+#include "engine/errors.h"
 #include "engine/page_fetcher.h"
 
 namespace veskor {
+
+// Thrown by the Get that AbandonWaitingFetch gave up: the user stopped the
+// command, nothing failed.
+class FetchAbandoned final : public FetchError {
+ public:
+  using FetchError::FetchError;
+};
 
 class QtPageFetcher;
 
@@ -42,6 +50,12 @@ class FetchGuard : public QObject {
   void Close();
   bool Closed() const { return closed_; }
 
+  // Gives up the fetch waiting at this moment, if there is one: its Get
+  // throws FetchAbandoned at once. Later fetches go ahead as usual. For the
+  // stop button, when the page on its way does not come.
+  void AbandonWaitingFetch();
+  bool Fetching() const { return fetching_ > 0; }
+
  signals:
   void busyChanged(bool busy);
 
@@ -51,6 +65,8 @@ class FetchGuard : public QObject {
 
   bool busy_ = false;
   bool closed_ = false;
+  int fetching_ = 0;  // Gets in progress
+  bool abandoning_ = false;
   std::unique_ptr<QtPageFetcher> network_;
   std::unique_ptr<ClosableFetcher> fetcher_;
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "platform/qt_text.h"
 
@@ -14,6 +15,19 @@ void ShowMessage(const QString& text) {
                   QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName(QStringLiteral("veskorMessage"));
   box.exec();
+}
+
+bool AskYesNo(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("veskorQuestion"));
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Non"));
+  // Enter alone must not delete anything.
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  box.exec();
+  return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
 void ShowError(const std::exception& error) { ShowMessage(FromAnsi(error.what())); }

@@ -12,6 +12,10 @@ namespace veskor {
 // returns once the user has dismissed it.
 void ShowMessage(const QString& text);
 
+// Asks `text` with the buttons "Oui" and "Non"; true for "Oui". Closing the
+// box otherwise counts as "Non".
+bool AskYesNo(const QString& text);
+
 // Shows the error's own text (French, Windows-1252 for the program's errors).
 void ShowError(const std::exception& error);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/qt_text.h"
+#include "platform/string_grid_sort_filter.h"
 
 namespace veskor {
 namespace {
@@ -127,12 +128,74 @@ TStringGrid::TStringGrid(int cols, std::size_t rows, QWidget* parent)
   SetDefaultColWidth(64);
   SetDefaultRowHeight(24);
 
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { OnCurrentChanged(current); });
+  ConnectSelection();
   connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
-    if (at.isValid()) emit cellActivated(at.column(), at.row() + 1);
+    if (at.isValid()) emit cellActivated(at.column(), GridRow(at));
   });
 }
+
+void TStringGrid::ConnectSelection() {
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnCurrentChanged(current); });
+}
+
+int TStringGrid::GridRow(const QModelIndex& shown) const {
+  if (!shown.isValid()) return -1;
+  return shown_ ? shown_->GridRow(shown) : shown.row() + 1;
+}
+
+QModelIndex TStringGrid::ShownIndex(int col, std::size_t row) const {
+  const QModelIndex cell = model_.index(static_cast<int>(row - 1), col);
+  return shown_ ? shown_->mapFromSource(cell) : cell;
+}
+
+void TStringGrid::EnableSortAndFilter(int dateColumn) {
+  if (shown_) return;
+  shown_ = new veskor::StringGridSortFilter(model_, this);
+  shown_->SetDateColumn(dateColumn);
+  shown_->setSourceModel(&model_);
+  QScopedValueRollback quiet(quiet_, true);
+  setModel(shown_);
+  ConnectSelection();
+
+  QHeaderView* titles = horizontalHeader();
+  titles->setSectionsClickable(true);
+  titles->setSortIndicatorShown(true);
+  // Ascending, descending, then the archive's order again.
+  titles->setSortIndicatorClearable(true);
+  titles->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(titles, &QHeaderView::sortIndicatorChanged, this,
+          [this](int col, Qt::SortOrder order) { shown_->sort(col, order); });
+}
+
+void TStringGrid::SetFilterText(const QString& text) {
+  if (shown_) shown_->SetFilterText(text);
+}
+
+void TStringGrid::ClearSort() {
+  if (shown_) horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+std::vector<std::size_t> TStringGrid::ShownRows() const {
+  std::vector<std::size_t> rows;
+  const int count = model()->rowCount();
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int r = 0; r < count; ++r)
+    rows.push_back(static_cast<std::size_t>(GridRow(model()->index(r, 0))));
+  return rows;
+}
+
+std::vector<std::size_t> TStringGrid::SelectedRows() const {
+  std::vector<int> shownRows;
+  for (const QModelIndex& at : selectionModel()->selectedIndexes()) shownRows.push_back(at.row());
+  std::sort(shownRows.begin(), shownRows.end());
+  shownRows.erase(std::unique(shownRows.begin(), shownRows.end()), shownRows.end());
+  std::vector<std::size_t> rows;
+  for (int r : shownRows) rows.push_back(static_cast<std::size_t>(GridRow(model()->index(r, 0))));
+  return rows;
+}
+
+int TStringGrid::RowAt(const QPoint& pos) const { return GridRow(indexAt(pos)); }
 
 int TStringGrid::ColCount() const { return model_.ColCount(); }
 
@@ -182,15 +245,13 @@ int TStringGrid::Col() const {
   return current.isValid() ? current.column() : -1;
 }
 
-int TStringGrid::Row() const {
-  const QModelIndex current = currentIndex();
-  return current.isValid() ? current.row() + 1 : -1;
-}
+int TStringGrid::Row() const { return GridRow(currentIndex()); }
 
 void TStringGrid::SelectCell(int col, std::size_t row) {
   if (row == 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
+  const QModelIndex at = ShownIndex(col, row);
+  if (!at.isValid()) return;  // filtered out
   QScopedValueRollback quiet(quiet_, true);
-  const QModelIndex at = model_.index(static_cast<int>(row - 1), col);
   selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
   scrollTo(at);
 }
@@ -212,8 +273,9 @@ QString TStringGrid::SelectedText() const {
   for (int r = top; r <= bottom; ++r) {
     for (int c = left; c <= right; ++c) {
       if (c > left) out += QLatin1Char('\t');
-      if (selectionModel()->isSelected(model_.index(r, c)))
-        out += CellText(c, static_cast<std::size_t>(r) + 1);
+      const QModelIndex at = model()->index(r, c);
+      if (selectionModel()->isSelected(at))
+        out += CellText(c, static_cast<std::size_t>(GridRow(at)));
     }
     out += QLatin1Char('\n');
   }
@@ -249,5 +311,5 @@ void TStringGrid::focusInEvent(QFocusEvent* event) {
 
 void TStringGrid::OnCurrentChanged(const QModelIndex& current) {
   if (quiet_ || !current.isValid()) return;
-  emit cellSelected(current.column(), current.row() + 1);
+  emit cellSelected(current.column(), GridRow(current));
 }

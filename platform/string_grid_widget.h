@@ -5,6 +5,7 @@
 // engine's Windows-1252 bytes and are converted only when painted.
 
 #include <QAbstractTableModel>
+#include <QPoint>
 #include <QTableView>
 #include <string>
 #include <string_view>
@@ -13,6 +14,8 @@
 #include "engine/string_grid.h"
 
 namespace veskor {
+
+class StringGridSortFilter;
 
 // The cells behind a TStringGrid. Grid row r is model row r - 1; row 0 lives
 // in the horizontal header.
@@ -81,9 +84,25 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   // cellSelected, which reports the user's choices.
   void SelectCell(int col, std::size_t row);
 
-  // The selected cells as rows of tab-separated texts, top to bottom.
+  // The selected cells as rows of tab-separated texts, top to bottom as
+  // shown.
   QString SelectedText() const;
   void CopySelection() const;
+
+  // From then on a click on a column title sorts the rows by that column, a
+  // second click reverses, a third gives back the order of the cells; and
+  // SetFilterText can narrow the rows shown. `dateColumn` sorts as dates.
+  void EnableSortAndFilter(int dateColumn);
+  // Rows holding `text` in some cell, accents and case aside; empty: all.
+  void SetFilterText(const QString& text);
+  // Leaves the order of the cells, as before any click on a title.
+  void ClearSort();
+  // The data rows shown, top to bottom, as grid rows.
+  std::vector<std::size_t> ShownRows() const;
+  // The grid rows that hold a selected cell, top to bottom as shown.
+  std::vector<std::size_t> SelectedRows() const;
+  // The grid row shown at `pos` (viewport coordinates), or -1.
+  int RowAt(const QPoint& pos) const;
 
  signals:
   // The user made (col, row) the current cell, by mouse or keyboard.
@@ -97,8 +116,13 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
 
  private:
   void OnCurrentChanged(const QModelIndex& current);
+  void ConnectSelection();
+  // Grid row of a shown index, and the shown index of a grid cell.
+  int GridRow(const QModelIndex& shown) const;
+  QModelIndex ShownIndex(int col, std::size_t row) const;
 
   veskor::StringGridModel model_;
+  veskor::StringGridSortFilter* shown_ = nullptr;  // none until enabled
   // Set while the grid itself moves the current cell, which the user did not.
   bool quiet_ = false;
 };

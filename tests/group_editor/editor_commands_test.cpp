@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -248,17 +249,30 @@ class EditorCommandsTest : public EditorTestCase {
 
   void deleteGroup_data() {
     QTest::addColumn<int>("chosen");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("question");
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QStringList>("filesLeft");
 
-    QTest::newRow("chosen group") << 1 << QStringList{"A", "C"}
-                                  << QStringList{".txt", "A.txt", "C.txt"};
-    QTest::newRow("nothing chosen") << -1 << QStringList{"A", "B", "C"}
-                                    << QStringList{"A.txt", "B.txt", "C.txt"};
+    const QStringList all{".txt", "A.txt", "B.txt", "C.txt"};
+    QTest::newRow("chosen group, Oui")
+        << 1 << int(QMessageBox::Yes) << "Supprimer le groupe « B » ? Son fichier sera effacé."
+        << QStringList{"A", "C"} << QStringList{".txt", "A.txt", "C.txt"};
+    QTest::newRow("chosen group, Non")
+        << 1 << int(QMessageBox::No) << "Supprimer le groupe « B » ? Son fichier sera effacé."
+        << QStringList{"A", "B", "C"} << all;
+    QTest::newRow("chosen group, box closed")
+        << 1 << 0 << "Supprimer le groupe « B » ? Son fichier sera effacé."
+        << QStringList{"A", "B", "C"} << all;
+    QTest::newRow("nothing chosen, Oui")
+        << -1 << int(QMessageBox::Yes) << "Supprimer le groupe «  » ? Son fichier sera effacé."
+        << QStringList{"A", "B", "C"} << QStringList{"A.txt", "B.txt", "C.txt"};
   }
 
   void deleteGroup() {
     QFETCH(int, chosen);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
     QFETCH(QStringList, items);
     QFETCH(QStringList, filesLeft);
     for (const char* name : {".txt", "A.txt", "B.txt", "C.txt"}) WriteFile(name, "fr.a\r\n1\r\n");
@@ -266,11 +280,15 @@ class EditorCommandsTest : public EditorTestCase {
     ed_->ComboBox1->setCurrentIndex(1);
     Click(ed_->B_edit);
     ed_->ComboBox1->setCurrentIndex(chosen);
+    messages_->Clear();
+    messages_->answer = answer;
 
     Click(ed_->B_suppr);
 
+    QCOMPARE(messages_->Texts(), QStringList{question});
     QCOMPARE(Items(ed_->ComboBox1), items);
-    QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
+    if (answer == QMessageBox::Yes) QCOMPARE(ed_->ComboBox1->currentIndex(), -1);
+    else QCOMPARE(ed_->ComboBox1->currentIndex(), chosen);
     QCOMPARE(QDir().entryList({"*.txt"}, QDir::Files | QDir::Hidden, QDir::Name), filesLeft);
     // Deleting the edited group leaves it open in the editor.
     QCOMPARE(ed_->GroupBox1->title(), QStringLiteral("  Edition du groupe: B"));

@@ -89,22 +89,30 @@ class MainWindowActivationTest : public ProgramTestCase {
     QVERIFY(Form2 == console && Form2->isVisible());
   }
 
+  // The list is read again; the chosen group stays chosen while listed.
   void backFromAnotherWindowReloadsTheList_data() {
     QTest::addColumn<int>("window");
-    QTest::newRow("console") << 0;
-    QTest::newRow("about window") << 1;
+    QTest::addColumn<QStringList>("listAfter");
+    QTest::addColumn<int>("chosenAfter");
+    const QStringList grown{"Informatique", "Loisirs", "Sciences"};
+    QTest::newRow("console, group still listed") << 0 << grown << 1;
+    QTest::newRow("about window, group still listed") << 1 << grown << 1;
+    QTest::newRow("console, group moved") << 0 << QStringList{"Sciences", "Informatique", "Loisirs"} << 2;
+    QTest::newRow("console, group gone") << 0 << QStringList{"Informatique", "Sciences"} << -1;
   }
   void backFromAnotherWindowReloadsTheList() {
     QFETCH(int, window);
+    QFETCH(QStringList, listAfter);
+    QFETCH(int, chosenAfter);
     Start({{"gpeliste.lst", CrLfLines({"Informatique", "Loisirs"})}, {"logo2.bmp", ShippedLogo()}});
     ChooseGroup(1);
-    WriteFile("gpeliste.lst", CrLfLines({"Informatique", "Loisirs", "Sciences"}));
+    WriteFile("gpeliste.lst", CrLfLines(listAfter));
     QWidget* other = window == 0 ? static_cast<QWidget*>(Form2) : static_cast<QWidget*>(Form3);
     QVERIFY(ShowAndActivate(other));
     QCOMPARE(Form1->ComboBox2->currentIndex(), 1);
     QVERIFY(ShowAndActivate(Form1));
-    QCOMPARE(Form1->ComboBox2->count(), 3);
-    QCOMPARE(Form1->ComboBox2->currentIndex(), -1);
+    QCOMPARE(Form1->ComboBox2->count(), listAfter.size());
+    QCOMPARE(Form1->ComboBox2->currentIndex(), chosenAfter);
   }
 
   void backFromAnotherProgramKeepsTheChoice() {

@@ -35,7 +35,12 @@ void MessageWatcher::Poll() {
   // A window manager gives the focus back to the window the box stood over;
   // the headless platform leaves that to the test.
   QWidget* const owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
-  box->done(QMessageBox::Ok);
+  QAbstractButton* const chosen =
+      answer ? box->button(static_cast<QMessageBox::StandardButton>(answer)) : nullptr;
+  if (chosen)
+    chosen->click();
+  else
+    box->done(QMessageBox::Ok);
   if (owner && owner->isVisible()) owner->activateWindow();
 }
 

@@ -48,6 +48,9 @@ class MessageWatcher final : public QObject {
   // Waits until `count` boxes have been answered or `ms` have passed.
   bool WaitFor(int count, int ms = 15000);
   std::function<void(const QString&)> onMessage;
+  // The button pressed on a box that asks a question ("Oui" or "Non");
+  // boxes without it are closed as by their OK button.
+  int answer = 0;  // a QMessageBox::StandardButton; none: closed unanswered
 
  private:
   void Poll();

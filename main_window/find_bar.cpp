@@ -1,0 +1,79 @@
+#include "main_window/find_bar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "platform/string_grid_widget.h"
+
+namespace veskor {
+
+FindBar::FindBar(TStringGrid& table, QWidget* parent)
+    : QWidget(parent), table_(table), text_(new QLineEdit(this)), count_(new QLabel(this)) {
+  setObjectName(QStringLiteral("findBar"));
+  auto* caption = new QLabel(QStringLiteral("Filtrer :"), this);
+  text_->setPlaceholderText(QStringLiteral("Texte \u00E0 trouver dans les lignes"));
+  text_->setClearButtonEnabled(true);
+  auto* close = new QToolButton(this);
+  close->setText(QStringLiteral("Fermer"));
+  close->setAutoRaise(true);
+  close->setToolTip(QStringLiteral("Fermer la barre et montrer toutes les lignes (\u00C9chap)"));
+
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(caption);
+  row->addWidget(text_, 1);
+  row->addWidget(count_);
+  row->addWidget(close);
+
+  connect(text_, &QLineEdit::textChanged, this, &FindBar::Filter);
+  connect(close, &QToolButton::clicked, this, &FindBar::Close);
+  // Rows that a search writes while the bar is open are counted as they come.
+  QAbstractItemModel* shown = table_.model();
+  connect(shown, &QAbstractItemModel::rowsInserted, this, &FindBar::UpdateCount);
+  connect(shown, &QAbstractItemModel::rowsRemoved, this, &FindBar::UpdateCount);
+  connect(shown, &QAbstractItemModel::modelReset, this, &FindBar::UpdateCount);
+  connect(shown, &QAbstractItemModel::layoutChanged, this, &FindBar::UpdateCount);
+  hide();
+}
+
+void FindBar::Open() {
+  const bool wasHidden = isHidden();
+  show();
+  text_->setFocus(Qt::ShortcutFocusReason);
+  text_->selectAll();
+  if (wasHidden) {
+    Filter(text_->text());
+    emit shownChanged();
+  }
+}
+
+void FindBar::Close() {
+  if (isHidden()) return;
+  const bool hadFocus = text_->hasFocus();
+  hide();
+  table_.SetFilterText(QString());
+  if (hadFocus) table_.setFocus(Qt::OtherFocusReason);
+  emit shownChanged();
+}
+
+void FindBar::Filter(const QString& text) {
+  if (isHidden()) return;
+  table_.SetFilterText(text);
+  UpdateCount();
+}
+
+void FindBar::UpdateCount() {
+  if (isHidden() || text_->text().isEmpty()) {
+    count_->clear();
+    return;
+  }
+  // With a text to find, the blank rows are never shown: every row counts.
+  const int rows = table_.model()->rowCount();
+  count_->setText(rows == 0   ? QStringLiteral("Aucune ligne")
+                  : rows == 1 ? QStringLiteral("1 ligne")
+                              : QStringLiteral("%1 lignes").arg(rows));
+}
+
+}  // namespace veskor
