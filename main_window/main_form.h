@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/page_walker.h"
+#include "searches/search_outcome.h"
 #include "platform/fetch_guard.h"
 
 class QComboBox;
@@ -59,9 +60,14 @@ class TForm1 : public QWidget {
  private:
   void BuildControls();
   void BindEvents();
-  // Runs a search with the program's context, then says it is done; an error
-  // ends it and is reported instead, unless the program is closing.
-  void RunSearch(const std::function<void(veskor::SearchContext&)>& search);
+  // Runs a search with the program's context, then says how it ended; an
+  // error ends it and is reported instead, unless the program is closing.
+  void RunSearch(const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search);
+  // False, once the user has been told, when `text` holds a character that
+  // the archive's character set lacks and that would go out as "?".
+  bool AcceptedForArchive(const QString& text);
+  // What closing the window does: stops the search and ends the event loop.
+  void EndProgram();
   void OnWindowActivated(QWidget* window);
   void OpenHit(int row);
 
