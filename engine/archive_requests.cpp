@@ -68,8 +68,8 @@ std::string CutNewsgroupId(std::string_view body) {
   // The ID is never allowed to carry a line break: it ends up as one line of
   // a group file, where a break would shift every following pair.
   std::size_t end = body.find_first_of("\r\n", start);
-  const std::size_t marker = FindMarker(body, kEnd);
-  if (marker != kNotFound && marker >= start && marker < end) end = marker;
+  const std::size_t marker = FindMarker(body, kEnd, start);
+  if (marker < end) end = marker;
   return std::string(CutPiece(body, start, end - start));
 }
 

@@ -15,9 +15,9 @@ struct Marker {
   std::size_t anchor;  // index in `text` of the byte looked for first
 };
 
-constexpr Marker kDateStart{"nowrap>&nbsp;", 4};    // 'w'
+constexpr Marker kDateStart{"nowrap>&nbsp;", 2};    // 'w'
 constexpr Marker kDateEnd{"&nbsp;</td>", 9};        // 'd'
-constexpr Marker kSpanStart{"<td><a href=\"", 8};   // 'h'
+constexpr Marker kSpanStart{"<td><a href=\"", 7};   // 'h'
 constexpr Marker kSpanEnd{"&quot; yEnc</", 8};      // 'E'
 constexpr Marker kPosterStart{")&nbsp; ", 0};       // ')'
 constexpr Marker kPosterEnd{"</span></td>", 3};     // 'p'
@@ -89,6 +89,18 @@ std::string RemoveFirstQuote(std::string_view subject) {
   return out;
 }
 
+// The piece of `rest` from `from` with `length`, by the cutting arithmetic,
+// but never reaching past `limit`, where the hit's poster ends. A hit whose
+// end markers are missing would otherwise pull the rest of the page into each
+// of its cells: a page of n such hits would cost n times its own size. Every
+// cell of a hit in the archive's layout ends before its poster's end anyway.
+std::string_view CutWithinHit(std::string_view rest, std::size_t from, std::size_t length,
+                              std::size_t limit) {
+  const std::string_view piece = CutPiece(rest, from, length);
+  if (from >= limit) return {};
+  return piece.substr(0, limit - from);
+}
+
 // The article link is what the subject span holds before "><b>", without the
 // closing quote of the href attribute.
 std::string_view LinkOf(std::string_view span, std::size_t subjectMarker) {
@@ -129,17 +141,17 @@ PageCutResult CutResultsPage(std::string_view body, std::size_t row, std::string
 
     const std::size_t dateFrom = date + kDateStart.text.size();
     const std::size_t dateTo = Relative(dateEnd.From(offset + dateFrom), offset);
-    table.SetCell(1, cursor - 1, CutPiece(rest, dateFrom, dateTo - dateFrom));
+    table.SetCell(1, cursor - 1, CutWithinHit(rest, dateFrom, dateTo - dateFrom, posterTo));
 
     const std::size_t spanBegin = spanFrom + kSpanStart.text.size();
-    const std::string_view span = CutPiece(rest, spanBegin, spanTo - spanBegin);
+    const std::string_view span = CutWithinHit(rest, spanBegin, spanTo - spanBegin, posterTo);
     const std::size_t subjectMarker = FindMarker(span, kSubjectStart);
     const std::size_t subjectFrom = subjectMarker + kSubjectStart.size();
     table.SetCell(0, cursor - 1,
                   RemoveFirstQuote(CutPiece(span, subjectFrom, spanTo - subjectFrom)));
 
     const std::size_t posterFrom = poster + kPosterStart.text.size();
-    table.SetCell(2, cursor - 1, CutPiece(rest, posterFrom, posterTo - posterFrom));
+    table.SetCell(2, cursor - 1, CutWithinHit(rest, posterFrom, posterTo - posterFrom, posterTo));
     table.SetCell(3, cursor - 1, newsgroup);
     table.SetRowLink(cursor - 1, LinkOf(span, subjectMarker));
 

@@ -170,10 +170,10 @@ std::string GroupFilePath(std::string_view groupName) {
   return Cp1252ToUtf8(groupName) + kFileSuffix;
 }
 
-std::vector<GroupEntry> ReadGroupForSearch(std::string_view groupName) {
+std::optional<std::vector<GroupEntry>> ReadGroupForSearch(std::string_view groupName) {
   std::vector<std::string> lines;
+  if (!ReadGroupLines(groupName, lines)) return std::nullopt;
   std::vector<GroupEntry> entries;
-  if (!ReadGroupLines(groupName, lines)) return entries;
   for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
     entries.push_back({std::move(lines[i]), std::move(lines[i + 1])});
   return entries;

@@ -6,6 +6,7 @@
 // group file is named after its group plus ".txt"; on disk that name is the
 // group name converted to UTF-8, while the contents stay Windows-1252.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,9 @@ void CheckGroupName(std::string_view groupName);
 std::string GroupFilePath(std::string_view groupName);
 
 // The newsgroup/ID pairs of a group, in file order; a last unpaired line is
-// left out. Empty when the file is missing or unreadable.
-std::vector<GroupEntry> ReadGroupForSearch(std::string_view groupName);
+// left out. Nothing when the file is missing or unreadable, so that a search
+// can tell that from a group without newsgroups.
+std::optional<std::vector<GroupEntry>> ReadGroupForSearch(std::string_view groupName);
 
 // Fills an editor grid (already reset) from the group file: one entry per row
 // from row 1, then an empty last row, also after an odd number of lines.

@@ -39,6 +39,12 @@ class ConsoleWindowSink final : public veskor::ConsoleSink {
   void AddLine(std::string_view line) override { ConsoleAddLine(std::string(line)); }
 };
 
+// The start of a text the user typed, for a message that quotes it.
+QString ReadableExcerpt(const QString& text) {
+  constexpr qsizetype kShown = 200;
+  return text.size() <= kShown ? text : text.left(kShown) + QChar(0x2026);
+}
+
 bool IsOwnWindow(const QWidget* widget) {
   if (!widget->isWindow()) return false;
   // Drop-down lists, menus and tool tips come and go with a click inside a
@@ -59,6 +65,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), server_(veskor::DefaultArchiv
 
 TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
+  // Destroyed by anything but a close, the program would go on without a
+  // window to end it: a destruction ends it as a close does.
+  if (QCoreApplication::instance() != nullptr) EndProgram();
 }
 
 void TForm1::BindEvents() {
@@ -179,22 +188,35 @@ void TForm1::WordEntered() {
 }
 
 void TForm1::B_seekClick() {
+  if (!AcceptedForArchive(Edit2->text()) || !AcceptedForArchive(Edit1->text())) return;
   const std::string word = veskor::ToAnsi(Edit2->text());
   const std::string newsgroup = veskor::ToAnsi(Edit1->text());
-  RunSearch(false, [&](veskor::SearchContext& ctx) { veskor::RunQuickSearch(ctx, word, newsgroup); });
+  RunSearch(false, [&](veskor::SearchContext& ctx) { return veskor::RunQuickSearch(ctx, word, newsgroup); });
 }
 
 void TForm1::B_veskoClick() {
+  if (!AcceptedForArchive(Edit2->text())) return;
   const std::string word = veskor::ToAnsi(Edit2->text());
   // The chosen group's name; empty when none is chosen.
   const std::string group = veskor::ToAnsi(ComboBox2->currentText());
-  RunSearch(true, [&](veskor::SearchContext& ctx) { veskor::RunGroupSearch(ctx, word, group); });
+  RunSearch(true, [&](veskor::SearchContext& ctx) { return veskor::RunGroupSearch(ctx, word, group); });
+}
+
+bool TForm1::AcceptedForArchive(const QString& text) {
+  const std::optional<QString> refused = veskor::FirstNonAnsiCharacter(text);
+  if (!refused) return true;
+  veskor::ShowMessage(QStringLiteral("Le caract\u00E8re \u00AB %1 \u00BB de \u00AB %2 \u00BB n'existe pas "
+                                     "en Windows-1252, le jeu de caract\u00E8res de l'archive : "
+                                     "rien n'a \u00E9t\u00E9 envoy\u00E9.")
+                          .arg(*refused, ReadableExcerpt(text)));
+  return false;
 }
 
 void TForm1::RunSearch(bool groupSearch,
-                       const std::function<void(veskor::SearchContext&)>& search) {
+                       const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search) {
   using End = veskor::SearchProgress::End;
   End end = End::Failed;
+  std::optional<veskor::SearchOutcome> outcome;
   veskor::SearchProgress progress(groupSearch);
   {
     veskor::FetchScope fetching(fetches_);
@@ -210,7 +232,7 @@ void TForm1::RunSearch(bool groupSearch,
                               }};
     searching_ = true;
     try {
-      search(ctx);
+      outcome = search(ctx);
       end = veskor::StopFlag != 0 ? End::Stopped : End::Complete;
     } catch (const veskor::FetchAbandoned&) {
       // The stop gave up a page that did not come: a stopped search.
@@ -225,7 +247,10 @@ void TForm1::RunSearch(bool groupSearch,
   }
   if (fetches_.Closed()) return;
   progressLine_->setText(veskor::FromAnsi(progress.EndText(end)));
-  if (end != End::Failed) veskor::ShowMessage(QStringLiteral("Recherche termin\u00E9e"));
+  if (outcome)
+    veskor::ShowMessage(veskor::FromAnsi(veskor::ClosingMessage(*outcome)));
+  else if (end == End::Stopped)
+    veskor::ShowMessage(QStringLiteral("Recherche termin\u00E9e"));
 }
 
 QUrl TForm1::ArticleUrl(std::size_t row) const {
@@ -237,17 +262,28 @@ QUrl TForm1::ArticleUrl(std::size_t row) const {
 
 void TForm1::OpenHit(int row) {
   if (row < 1) return;
-  const QUrl article = ArticleUrl(static_cast<std::size_t>(row));
-  if (!article.isEmpty()) QDesktopServices::openUrl(article);
+  const QUrl address = ArticleUrl(static_cast<std::size_t>(row));
+  if (address.isEmpty()) return;
+  // A page's link could name any scheme (file:, javascript:, a program's own
+  // handler): only web addresses go to the browser.
+  const QString scheme = address.scheme();
+  if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return;
+  if (QDesktopServices::openUrl(address)) return;
+  veskor::ShowMessage(QStringLiteral("Aucun navigateur n'a pu \u00EAtre lanc\u00E9 pour ouvrir %1")
+                          .arg(ReadableExcerpt(address.toString(QUrl::FullyEncoded))));
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void TForm1::EndProgram() {
   // A search waiting for the archive must not hold the program open: its
   // fetch fails at once and the search ends without a word.
   veskor::RaiseStopFlag();
   fetches_.Close();
-  event->accept();
   // Queued, so that the search unwinds first and the other windows, which
   // would keep the program alive, are closed with it.
   QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  event->accept();
+  EndProgram();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/page_walker.h"
+#include "searches/search_outcome.h"
 #include "platform/fetch_guard.h"
 
 class QComboBox;
@@ -70,9 +71,15 @@ class TForm1 : public QWidget {
   void BuildAdditions();
   void BindEvents();
   // Runs a search with the program's context, showing how far it has come,
-  // then says it is done; an error ends it and is reported instead, unless
+  // then says how it ended; an error ends it and is reported instead, unless
   // the program is closing. A group search names its newsgroups as it goes.
-  void RunSearch(bool groupSearch, const std::function<void(veskor::SearchContext&)>& search);
+  void RunSearch(bool groupSearch,
+                 const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search);
+  // False, once the user has been told, when `text` holds a character that
+  // the archive's character set lacks and that would go out as "?".
+  bool AcceptedForArchive(const QString& text);
+  // What closing the window does: stops the search and ends the event loop.
+  void EndProgram();
   void OnWindowActivated(QWidget* window);
   void OpenHit(int row);
   QUrl ArticleUrl(std::size_t row) const;

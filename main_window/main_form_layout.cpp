@@ -118,7 +118,8 @@ void TForm1::BuildAdditions() {
   QWidget::setTabOrder(SG_resultats, findBar_);
 
   resultsMenu_ = new veskor::ResultsMenu(
-      *SG_resultats, [this](std::size_t row) { return ArticleUrl(row); }, this);
+      *SG_resultats, [this](std::size_t row) { return ArticleUrl(row); },
+      [this](std::size_t row) { OpenHit(static_cast<int>(row)); }, this);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenu>
@@ -30,7 +29,7 @@ QStringList RowTexts(const TStringGrid& table, std::size_t row) {
 }  // namespace
 
 ResultsMenu::ResultsMenu(TStringGrid& table, std::function<QUrl(std::size_t)> articleUrl,
-                         QWidget* window)
+                         std::function<void(std::size_t)> openArticle, QWidget* window)
     : QObject(window),
       open(new QAction(QStringLiteral("Ouvrir l'article"), this)),
       copy(new QAction(QStringLiteral("Copier"), this)),
@@ -38,6 +37,7 @@ ResultsMenu::ResultsMenu(TStringGrid& table, std::function<QUrl(std::size_t)> ar
       exportRows(new QAction(QStringLiteral("Exporter\u2026"), this)),
       table_(table),
       articleUrl_(std::move(articleUrl)),
+      openArticle_(std::move(openArticle)),
       window_(window) {
   chooseExportFile = [this](QString& chosenFilter) {
     return QFileDialog::getSaveFileName(window_, QStringLiteral("Exporter les r\u00E9sultats"),
@@ -72,8 +72,8 @@ void ResultsMenu::Popup(const QPoint& at) {
 }
 
 void ResultsMenu::OpenArticle() {
-  const QUrl article = CurrentArticle();
-  if (!article.isEmpty()) QDesktopServices::openUrl(article);
+  const int row = table_.Row();
+  if (row > 0) openArticle_(static_cast<std::size_t>(row));
 }
 
 void ResultsMenu::CopyLink() {

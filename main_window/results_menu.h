@@ -18,8 +18,9 @@ class ResultsMenu final : public QObject {
 
  public:
   // `articleUrl` gives the address of a grid row's article, empty when the
-  // row has none.
-  ResultsMenu(TStringGrid& table, std::function<QUrl(std::size_t row)> articleUrl, QWidget* window);
+  // row has none; `openArticle` opens it as a double-click does.
+  ResultsMenu(TStringGrid& table, std::function<QUrl(std::size_t row)> articleUrl,
+              std::function<void(std::size_t row)> openArticle, QWidget* window);
 
   // Asks where "Exporter…" writes and in which format; an empty name gives
   // up. The standard file dialog unless replaced (tests answer it here).
@@ -40,6 +41,7 @@ class ResultsMenu final : public QObject {
 
   TStringGrid& table_;
   std::function<QUrl(std::size_t)> articleUrl_;
+  std::function<void(std::size_t)> openArticle_;
   QWidget* window_;
 };
 

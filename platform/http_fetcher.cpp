@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "engine/errors.h"
+#include "engine/readable_text.h"
 #include "platform/qt_text.h"
 
 namespace veskor {
@@ -41,7 +42,7 @@ std::string SizeText(std::int64_t bytes) {
 }
 
 FetchError Failure(const std::string& url, const std::string& reason) {
-  return FetchError("Impossible de joindre " + url + " : " + reason);
+  return FetchError("Impossible de joindre " + ReadableExcerpt(url) + " : " + reason);
 }
 
 // The failure Qt reported, in the user's words. Qt turns every HTTP status of

@@ -33,4 +33,18 @@ bool IsAnsiEncodable(const QString& text) {
   return true;
 }
 
+std::optional<QString> FirstNonAnsiCharacter(const QString& text) {
+  for (qsizetype i = 0; i < text.size();) {
+    const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+                      text.at(i + 1).isLowSurrogate();
+    const qsizetype length = pair ? 2 : 1;
+    const char32_t cp = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                             : static_cast<char32_t>(text.at(i).unicode());
+    // A lone surrogate half is no character at all, and has no byte either.
+    if (QChar::isSurrogate(cp) || !CodePointToCp1252(cp)) return text.mid(i, length);
+    i += length;
+  }
+  return std::nullopt;
+}
+
 }  // namespace veskor

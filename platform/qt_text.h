@@ -3,6 +3,7 @@
 // done only where text meets a widget.
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,10 @@ std::string ToAnsi(const QString& text);
 
 // False when some character of `text` has no Windows-1252 byte.
 bool IsAnsiEncodable(const QString& text);
+
+// The first character of `text` that has no Windows-1252 byte (both halves
+// of a surrogate pair), so that a refusal can name it; nothing when every
+// character has one.
+std::optional<QString> FirstNonAnsiCharacter(const QString& text);
 
 }  // namespace veskor

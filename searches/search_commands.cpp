@@ -4,8 +4,19 @@
 #include "groups/group_store.h"
 
 namespace veskor {
+namespace {
 
-void RunQuickSearch(SearchContext& ctx, std::string_view word, std::string_view newsgroup) {
+void Count(SearchOutcome& outcome, std::string_view archiveId, std::string_view newsgroup) {
+  if (IsUnknownArchiveId(archiveId))
+    outcome.unknownNewsgroups.emplace_back(newsgroup);
+  else
+    ++outcome.searchedNewsgroups;
+}
+
+}  // namespace
+
+SearchOutcome RunQuickSearch(SearchContext& ctx, std::string_view word,
+                             std::string_view newsgroup) {
   ResetGrid(ctx.table);
   LowerStopFlag();
   const std::string pattern = SpacesToPercent(word);
@@ -13,18 +24,31 @@ void RunQuickSearch(SearchContext& ctx, std::string_view word, std::string_view 
       LookupNewsgroupId(ctx.fetcher, IdLookupAddress(ctx.server, newsgroup));
   ScrapeResultsPage(ctx, FirstPageAddress(ctx.server, pattern, archiveId), 1, 1, pattern,
                     archiveId, newsgroup);
+  SearchOutcome outcome;
+  Count(outcome, archiveId, newsgroup);
+  return outcome;
 }
 
-void RunGroupSearch(SearchContext& ctx, std::string_view word, std::string_view groupName) {
+SearchOutcome RunGroupSearch(SearchContext& ctx, std::string_view word,
+                             std::string_view groupName) {
   ResetGrid(ctx.table);
   LowerStopFlag();
   const std::string pattern = SpacesToPercent(word);
+  SearchOutcome outcome;
+  const auto entries = ReadGroupForSearch(groupName);
+  if (!entries) {
+    outcome.missingGroupFile = std::string(groupName) + ".txt";
+    return outcome;
+  }
+  if (entries->empty()) outcome.emptyGroup = std::string(groupName);
   // The flag is not looked at between newsgroups: after a stop, every later
   // newsgroup still gets its first page, and only that.
-  for (const GroupEntry& entry : ReadGroupForSearch(groupName)) {
+  for (const GroupEntry& entry : *entries) {
     ScrapeResultsPage(ctx, FirstPageAddress(ctx.server, pattern, entry.archiveId), 1,
                       ctx.table.RowCount() - 1, pattern, entry.archiveId, entry.newsgroup);
+    Count(outcome, entry.archiveId, entry.newsgroup);
   }
+  return outcome;
 }
 
 }  // namespace veskor

@@ -92,6 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
         IdCase{"ok=9\nz'\">", "9"},
         // ...or when the end marker comes before "ok=".
         IdCase{"'\"> ok=5", "5"},
+        // An end marker before "ok=" does not hide the one after it.
+        IdCase{"<body onload='go()'\">\r\n<p>ok=512'\"></p>", "512"},
+        IdCase{"'\"> ok=5'\">", "5"},
         // Without "ok=" there is no ID (never a piece of the page).
         IdCase{"hello", ""}, IdCase{"ab", ""}, IdCase{"", ""},
         IdCase{"<html>Erreur</html>\r\n", ""},

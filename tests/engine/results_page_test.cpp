@@ -121,6 +121,46 @@ TEST(CutResultsPageTest, ShortSubjectSpanWithoutBoldIsAnOutOfRangeCut) {
   EXPECT_EQ(table.Cell(1, 1), "1");  // cells cut before the failure stay
 }
 
+// Hits that lack one of their end markers, all but the last, so that each
+// such marker is found only far down the page.
+struct MalformedCase {
+  std::string name;
+  std::string missing;      // taken out of every hit but the last
+  std::string replacement;
+};
+
+class MalformedHits : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedHits, KeepEachCellWithinItsOwnHit) {
+  const MalformedCase& c = GetParam();
+  constexpr int kHits = 400;
+  std::string body;
+  for (int i = 0; i < kHits; ++i) {
+    std::string hit = Hit("s" + std::to_string(i), "01/01/2001", "p" + std::to_string(i));
+    if (i + 1 < kHits) hit.replace(hit.find(c.missing), c.missing.size(), c.replacement);
+    body += hit;
+  }
+  body += kTail;
+  MemoryGrid table = ClearedTable();
+  const PageCutResult cut = CutResultsPage(body, 1, "ng", table);
+
+  std::size_t cellBytes = 0;
+  for (std::size_t row = 1; row < table.RowCount(); ++row)
+    for (int col = 0; col < 3; ++col) cellBytes += table.Cell(col, row).size();
+  // Each hit's cells lie within the hit: the table holds at most three times
+  // the page, never a copy of the rest of the page per row.
+  EXPECT_LE(cellBytes, 3 * body.size());
+  EXPECT_EQ(cut.cursor, static_cast<std::size_t>(kHits) + 2);
+  EXPECT_EQ(RowOf(table, kHits), (Row{"s399", "01/01/2001", "p399", "ng"}));
+  EXPECT_EQ(table.Cell(2, 1), "p0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, MalformedHits,
+    ::testing::Values(MalformedCase{"NoSubjectEnd", "&quot; yEnc</", "&quot; </"},
+                      MalformedCase{"NoDateEnd", "&nbsp;</td><td><span>", "</td><td><span>"}),
+    [](const auto& info) { return info.param.name; });
+
 TEST(CutResultsPageTest, LongPageGivesEveryHit) {
   std::string body;
   for (int i = 0; i < 4000; ++i) body += Hit("s" + std::to_string(i), "01/01/2001", "p");

@@ -14,10 +14,19 @@ TEST(TextCutTest, FindsFirstOccurrenceAtOrAfterStart) {
   EXPECT_EQ(FindMarker("abc", "c", 7), kNotFound);
 }
 
-TEST(TextCutTest, NotFoundPlusOffsetWrapsToOffsetMinusOne) {
-  EXPECT_EQ(kNotFound + 3, 2u);
-  EXPECT_EQ(kNotFound + 13, 12u);
+// A marker that is missing, plus the offset a cut adds to it, starts the cut
+// at offset - 1: only true when a failed search gives exactly kNotFound, on
+// the short scan and on the long one alike.
+class MissingMarkerCut : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(MissingMarkerCut, StartsAtTheOffsetMinusOne) {
+  const std::string text(GetParam(), 'x');
+  const std::size_t found = FindMarker(text, "nowrap>&nbsp;");
+  EXPECT_EQ(CutPiece(text, found + 13), text.substr(12));
+  EXPECT_EQ(CutPiece(text, found + 3, 4), text.substr(2, 4));
 }
+
+INSTANTIATE_TEST_SUITE_P(TextLengths, MissingMarkerCut, ::testing::Values(12, 40, 255, 256, 5000));
 
 TEST(TextCutTest, CutStopsAtEndAndFailsOnlyPastIt) {
   EXPECT_EQ(CutPiece("hello", 1, 3), "ell");

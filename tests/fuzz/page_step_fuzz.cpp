@@ -40,6 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (table.RowCount() != cut.cursor + 1 || cut.cursor < 2) __builtin_trap();
     for (int col = 0; col < 4; ++col)
       if (!table.Cell(col, cut.cursor - 1).empty()) __builtin_trap();
+    // Each hit's cells lie within that hit's own text, so the table of a
+    // page holds at most three times the page, whatever markers it lacks.
+    std::size_t cellBytes = 0;
+    for (std::size_t row = 1; row < table.RowCount(); ++row)
+      for (int col = 0; col < 3; ++col) cellBytes += table.Cell(col, row).size();
+    if (cellBytes > 3 * size) __builtin_trap();
     NoFetcher fetcher;
     NoConsole console;
     veskor::SearchContext ctx{"http://fuzz", fetcher, table, console, {}};

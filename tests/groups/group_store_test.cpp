@@ -167,7 +167,7 @@ TEST_F(InTempDir, MissingGroupFileLeavesGridAlone) {
   ReadGroupIntoGrid("none", grid);
   EXPECT_EQ(grid.RowCount(), 2u);
   EXPECT_EQ(grid.Cell(0, 1), "kept");
-  EXPECT_TRUE(ReadGroupForSearch("none").empty());
+  EXPECT_FALSE(ReadGroupForSearch("none").has_value());
 }
 
 struct SearchCase {
@@ -179,7 +179,9 @@ using ForSearch = InTempDirWith<SearchCase>;
 TEST_P(ForSearch, PairsLinesByPosition) {
   WriteBytes("g.txt", GetParam().bytes);
   std::vector<std::pair<std::string, std::string>> pairs;
-  for (const GroupEntry& e : ReadGroupForSearch("g")) pairs.emplace_back(e.newsgroup, e.archiveId);
+  const auto entries = ReadGroupForSearch("g");
+  ASSERT_TRUE(entries.has_value());
+  for (const GroupEntry& e : *entries) pairs.emplace_back(e.newsgroup, e.archiveId);
   EXPECT_EQ(pairs, GetParam().pairs);
 }
 

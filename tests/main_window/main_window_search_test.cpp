@@ -7,6 +7,7 @@
 // three-page newsgroup (its slowness would start at page 9).
 
 #include <QComboBox>
+#include <QFile>
 #include <QDesktopServices>
 #include <QUrlQuery>
 #include <QLineEdit>
@@ -37,6 +38,19 @@ class Browser final : public QObject {
 
  public slots:
   void Open(const QUrl& url) { opened << url; }
+};
+
+// A browser that cannot be started: its handler has no slot that takes the
+// address, so opening fails.
+class NoBrowser final : public QObject {
+  Q_OBJECT
+
+ public:
+  NoBrowser() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "Unreachable"); }
+  ~NoBrowser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+
+ public slots:
+  void Unreachable() {}
 };
 
 }  // namespace
@@ -225,6 +239,144 @@ class MainWindowSearchTest : public ProgramTestCase {
     QCOMPARE(article.path(), QStringLiteral("/articles.pl"));
     QCOMPARE(QUrlQuery(article).queryItemValue(QStringLiteral("gid")), QStringLiteral("fault-slow-p9"));
     QVERIFY(QUrlQuery(article).hasQueryItem(QStringLiteral("art")));
+  }
+
+  // A search that could not search what it was asked says so; the table
+  // keeps what the searches write into it.
+  void endingsSayWhatWasNotSearched_data() {
+    QTest::addColumn<QString>("newsgroup");  // a quick search of it, unless empty
+    QTest::addColumn<QString>("group");      // otherwise a search of this group
+    QTest::addColumn<QByteArray>("groupFile");  // written as deux.txt; null: removed
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("rows");
+    const QByteArray keep = CrLfLines({"premier", "fault-slow-p9", "second", "fault-slow-p9"});
+    QTest::newRow("unknown newsgroup")
+        << "fr.inexistant" << "" << keep
+        << QStringLiteral("Newsgroup inconnu de l'archive : \u00AB fr.inexistant \u00BB. "
+                          "Rien n'a \u00E9t\u00E9 cherch\u00E9.")
+        << 3;
+    QTest::newRow("missing group file")
+        << "" << "deux" << QByteArray()
+        << QStringLiteral("Groupe introuvable : le fichier \u00AB deux.txt \u00BB manque ou ne peut "
+                          "pas \u00EAtre lu. Rien n'a \u00E9t\u00E9 cherch\u00E9.")
+        << 2;
+    QTest::newRow("no group chosen")
+        << "" << "" << keep
+        << QStringLiteral("Aucun groupe n'est choisi. Rien n'a \u00E9t\u00E9 cherch\u00E9.") << 2;
+    QTest::newRow("empty group")
+        << "" << "deux" << QByteArray("")
+        << QStringLiteral("Le groupe \u00AB deux \u00BB ne contient aucun newsgroup. "
+                          "Rien n'a \u00E9t\u00E9 cherch\u00E9.")
+        << 2;
+    QTest::newRow("newsgroups without ID")
+        << "" << "deux" << QByteArray("premier\r\nfault-slow-p9\r\nperdu\r\nNon trouv\xE9\r\n")
+        << QStringLiteral("Recherche termin\u00E9e, sauf pour les newsgroups sans ID d'archive : "
+                          "\u00AB perdu \u00BB.")
+        << 56;
+  }
+  void endingsSayWhatWasNotSearched() {
+    QFETCH(QString, newsgroup);
+    QFETCH(QString, group);
+    QFETCH(QByteArray, groupFile);
+    QFETCH(QString, message);
+    QFETCH(int, rows);
+    QFile file(QStringLiteral("deux.txt"));
+    if (groupFile.isNull()) {
+      QVERIFY(file.remove());
+    } else {
+      QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      file.write(groupFile);
+      file.close();
+    }
+    Form1->Edit2->setText(QStringLiteral("fichier"));
+    if (!newsgroup.isEmpty()) {
+      Form1->Edit1->setText(newsgroup);
+      Form1->B_seek->click();
+    } else {
+      Form1->ComboBox2->setCurrentIndex(Form1->ComboBox2->findText(group));
+      QCOMPARE(Form1->ComboBox2->currentText(), group);
+      Form1->B_vesko->click();
+    }
+    QCOMPARE(messages_->Texts(), QStringList{message});
+    QCOMPARE(Rows(), rows);
+  }
+
+  // A character that Windows-1252 lacks would go out as "?": the search is
+  // refused before anything is sent.
+  void charactersTheArchiveCannotHoldAreRefused_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("newsgroup");  // quick search unless empty
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("word, quick search") << QStringLiteral("\u03A9mega") << "fault-slow-p9"
+                                        << QStringLiteral("\u00AB \u03A9 \u00BB de \u00AB \u03A9mega \u00BB");
+    QTest::newRow("newsgroup") << "fichier" << QStringLiteral("fr.\u0416")
+                               << QStringLiteral("\u00AB \u0416 \u00BB de \u00AB fr.\u0416 \u00BB");
+    QTest::newRow("word, group search")
+        << QString::fromUtf8("ok \U0001F600") << ""
+        << QString::fromUtf8("\u00AB \U0001F600 \u00BB de \u00AB ok \U0001F600 \u00BB");
+  }
+  void charactersTheArchiveCannotHoldAreRefused() {
+    QFETCH(QString, word);
+    QFETCH(QString, newsgroup);
+    QFETCH(QString, refused);
+    Table().SetRowCount(4);
+    Table().SetCell(0, 2, "earlier");
+    Form1->Edit2->setText(word);
+    if (!newsgroup.isEmpty()) {
+      Form1->Edit1->setText(newsgroup);
+      Form1->B_seek->click();
+    } else {
+      Form1->ComboBox2->setCurrentIndex(Form1->ComboBox2->findText(QStringLiteral("deux")));
+      Form1->B_vesko->click();
+    }
+    QCOMPARE(messages_->Texts().size(), 1);
+    QCOMPARE(messages_->Texts().first(),
+             QStringLiteral("Le caract\u00E8re %1 n'existe pas en Windows-1252, le jeu de "
+                            "caract\u00E8res de l'archive : rien n'a \u00E9t\u00E9 envoy\u00E9.")
+                 .arg(refused));
+    QCOMPARE(ConsoleLines().size(), 1);
+    QCOMPARE(Rows(), 4);
+    QCOMPARE(Table().CellText(0, 2), QStringLiteral("earlier"));
+  }
+
+  // A page's link could name any scheme: only web addresses reach the browser.
+  void onlyWebAddressesAreOpened_data() {
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("relative") << "articles.pl?gid=4&art=9" << true;
+    QTest::newRow("https") << "https://exemple.fr/a" << true;
+    QTest::newRow("file") << "file:///etc/passwd" << false;
+    QTest::newRow("javascript") << "javascript:alert(1)" << false;
+    QTest::newRow("mailto") << "mailto:a@exemple.fr" << false;
+  }
+  void onlyWebAddressesAreOpened() {
+    QFETCH(QString, link);
+    QFETCH(bool, opened);
+    Browser browser;
+    for (const char* scheme : {"https", "file", "javascript", "mailto"})
+      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &browser, "Open");
+    Table().SetRowCount(3);
+    Table().SetCell(0, 1, "sujet");
+    Table().SetRowLink(1, link.toStdString());
+    Table().SelectCell(0, 1);
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    for (const char* scheme : {"https", "file", "javascript", "mailto"})
+      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    QCOMPARE(browser.opened.size(), opened ? 1 : 0);
+    QVERIFY(messages_->Texts().isEmpty());
+  }
+
+  void aBrowserThatCannotStartIsReported() {
+    NoBrowser none;
+    Table().SetRowCount(3);
+    Table().SetCell(0, 1, "sujet");
+    Table().SetRowLink(1, "articles.pl?gid=4&art=9");
+    Table().SelectCell(0, 1);
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    QCOMPARE(messages_->Texts().size(), 1);
+    QVERIFY2(messages_->Texts().first().startsWith(
+                 QStringLiteral("Aucun navigateur n'a pu \u00EAtre lanc\u00E9 pour ouvrir http")),
+             qPrintable(messages_->Texts().first()));
   }
 
   void enterInEitherBoxStartsTheQuickSearch_data() {

@@ -47,5 +47,33 @@ TEST(ToAnsi, ACharacterWithoutAByteBecomesAQuestionMark) {
   EXPECT_EQ(ToAnsi(text), "a?b?c");  // the emoji is one character, not two halves
 }
 
+struct RefusedCase {
+  const char* name;
+  QString text;
+  std::optional<QString> refused;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class FirstNonAnsi : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(FirstNonAnsi, NamesTheFirstCharacterWithoutAByte) {
+  EXPECT_EQ(FirstNonAnsiCharacter(GetParam().text), GetParam().refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FirstNonAnsi,
+    testing::Values(RefusedCase{"Encodable", QString::fromUtf8("\u20AC \u00E9t\u00E9 \u0153"), {}},
+                    RefusedCase{"Empty", QString(), {}},
+                    RefusedCase{"Greek", QString::fromUtf8("\u03A9mega"), QString::fromUtf8("\u03A9")},
+                    RefusedCase{"FirstOfTwo", QString::fromUtf8("a\u0416b\u03A9"),
+                                QString::fromUtf8("\u0416")},
+                    // Both halves of the pair, never one half alone.
+                    RefusedCase{"OutsideTheBasicPlane", QString::fromUtf8("ok\U0001F600"),
+                                QString::fromUtf8("\U0001F600")},
+                    RefusedCase{"LoneSurrogate", QStringLiteral("x") + QChar(0xD800) + QLatin1Char('y'),
+                                QString(QChar(0xD800))}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace veskor

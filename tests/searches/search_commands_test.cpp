@@ -76,9 +76,11 @@ TEST_F(SearchCommandsTest, QuickSearchLooksUpTheIdThenWalksFromAClearedTable) {
 TEST_F(SearchCommandsTest, QuickSearchUsesWhateverIdTheLookupGives) {
   archive.pages[IdLookupAddress(kServer, "inconnu")] = "<html>pas de groupe</html>";
   archive.pages[FirstPageAddress(kServer, "w", "")] = Page("x", 0, "");
-  RunQuickSearch(ctx, "w", "inconnu");
+  const SearchOutcome outcome = RunQuickSearch(ctx, "w", "inconnu");
   EXPECT_EQ(table.RowCount(), 3u);
   EXPECT_EQ(Column(0), "||");
+  EXPECT_EQ(outcome.unknownNewsgroups, std::vector<std::string>{"inconnu"});
+  EXPECT_FALSE(outcome.SearchedAnything());
 }
 
 TEST_F(SearchCommandsTest, GroupSearchWalksEachPairInFileOrderBelowTheLastOne) {
@@ -87,8 +89,10 @@ TEST_F(SearchCommandsTest, GroupSearchWalksEachPairInFileOrderBelowTheLastOne) {
   archive.pages[NextPageAddress(kServer, "1", 2, "w")] = Page("c", 1, "");
   archive.pages[FirstPageAddress(kServer, "w", "2")] = Page("b", 1, "");
 
-  RunGroupSearch(ctx, "w", "Vesko");
+  const SearchOutcome outcome = RunGroupSearch(ctx, "w", "Vesko");
 
+  EXPECT_TRUE(outcome.Complete());
+  EXPECT_EQ(outcome.searchedNewsgroups, 2u);
   EXPECT_EQ(Column(0), "a0|a1||c0||b0|||");
   EXPECT_EQ(Column(3), "fr.a|fr.a||fr.a||fr.b|||");
   EXPECT_EQ(archive.requested.size(), 3u);
@@ -109,9 +113,11 @@ TEST_F(SearchCommandsTest, StopInAGroupSearchLeavesLaterNewsgroupsTheirFirstPage
 }
 
 TEST_F(SearchCommandsTest, GroupSearchOfAMissingOrEmptyGroupSearchesNothing) {
-  RunGroupSearch(ctx, "w", "absent");
+  EXPECT_EQ(RunGroupSearch(ctx, "w", "absent").missingGroupFile, "absent.txt");
   WriteFile(".txt", "");
-  RunGroupSearch(ctx, "w", "");
+  const SearchOutcome empty = RunGroupSearch(ctx, "w", "");
+  EXPECT_FALSE(empty.missingGroupFile);
+  EXPECT_EQ(empty.emptyGroup, "");
   EXPECT_TRUE(archive.requested.empty());
   EXPECT_EQ(table.RowCount(), 2u);
   EXPECT_EQ(Column(0), "|");

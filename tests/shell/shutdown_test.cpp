@@ -67,6 +67,22 @@ class ShutdownTest : public QObject {
     QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(" / ")));
     QCOMPARE(ConsoleLines().size(), 3);
   }
+
+  // Destroyed without a close (by another part of the program, a plug-in or
+  // the window system), the main window still ends the program: the console
+  // left open would otherwise keep an invisible program running.
+  void destroyingTheMainWindowEndsTheProgram() {
+    WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})}, {"logo2.bmp", ShippedLogo()}});
+    MessageWatcher messages;
+    RunningProgram program(kNoArchive);
+    Form1->Button1->click();
+    bool ended = false;
+    After(0, [] { delete Form1; });
+    After(10'000, [] { QCoreApplication::exit(1); });
+    ended = QApplication::exec() == 0;
+    QVERIFY(ended);
+    QVERIFY(Form1 == nullptr);
+  }
 };
 
 QTEST_MAIN(ShutdownTest)

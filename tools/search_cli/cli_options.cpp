@@ -140,8 +140,15 @@ l'intérieur d'un champ y devient une espace. La sortie est en UTF-8.
 Ctrl-C laisse finir la page en cours puis termine la recherche ; un second
 Ctrl-C l'interrompt aussitôt.
 
-Code de sortie : 0 recherche terminée ou arrêtée, 1 erreur (les lignes déjà
-écrites restent), 2 mauvaise utilisation, 130 second Ctrl-C.
+Code de sortie :
+  0    recherche terminée, ou arrêtée par Ctrl-C ou par un lecteur qui ferme
+       la sortie (| head) ; un avertissement nomme les newsgroups du groupe
+       sans ID d'archive
+  1    erreur (les lignes déjà écrites restent), sortie impossible à écrire,
+       mémoire insuffisante, ou rien n'a pu être cherché : newsgroup inconnu
+       de l'archive, groupe introuvable, vide ou sans aucun ID
+  2    mauvaise utilisation
+  130  second Ctrl-C
 )";
 }
 

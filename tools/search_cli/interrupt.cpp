@@ -36,4 +36,6 @@ void InstallInterruptHandler(bool quiet) {
   sigaction(SIGINT, &action, nullptr);
 }
 
+void IgnoreClosedPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
 }  // namespace veskor::search_cli

@@ -8,4 +8,8 @@ namespace veskor::search_cli {
 // `quiet`: say nothing on the terminal when the first press is taken.
 void InstallInterruptHandler(bool quiet);
 
+// A write to a pipe whose reader has gone fails with EPIPE instead of
+// killing the program, so that the search can stop in order.
+void IgnoreClosedPipe();
+
 }  // namespace veskor::search_cli

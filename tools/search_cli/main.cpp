@@ -4,86 +4,52 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/archive_requests.h"
-#include "engine/page_walker.h"
-#include "searches/search_commands.h"
-#include "platform/cp1252.h"
 #include "platform/http_fetcher.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
-#include "tools/search_cli/row_output.h"
-#include "tools/search_cli/streaming_table.h"
+#include "tools/search_cli/search_ending.h"
+#include "tools/search_cli/search_run.h"
 
-namespace veskor::search_cli {
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-// The console window's lines, on standard error.
-class StderrConsole final : public ConsoleSink {
- public:
-  explicit StderrConsole(bool quiet) : quiet_(quiet) {}
-  void AddLine(std::string_view line) override {
-    if (quiet_) return;
-    const std::string text = Cp1252ToUtf8(line) + '\n';
-    std::fwrite(text.data(), 1, text.size(), stderr);
-  }
-
- private:
-  bool quiet_;
-};
-
-int RunSearch(const CliOptions& options) {
-  const std::string server =
-      NormalizeArchiveServer(options.archive ? *options.archive : DefaultArchiveServer());
-  QtPageFetcher fetcher;
-  StderrConsole console(options.quiet);
-  RowPrinter printer(stdout, options.format, options.allRows);
-  StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
-  const auto printPage = [&] {
-    table.Flush();
-    printer.Flush();
-  };
-  SearchContext ctx{server, fetcher, table, console, printPage};
-
-  printer.PrintHeader();
-  InstallInterruptHandler(options.quiet);
-  try {
-    if (options.groupSearch)
-      RunGroupSearch(ctx, options.word, options.target);
-    else
-      RunQuickSearch(ctx, options.word, options.target);
-  } catch (const std::exception& e) {
-    // What the failing page had already written stays, as in the window's table.
-    printPage();
-    std::fprintf(stderr, "veskor-search : %s\n", Cp1252ToUtf8(e.what()).c_str());
-    return kExitFailed;
-  }
-  printPage();
-  return 0;
-}
-
-}  // namespace
-}  // namespace veskor::search_cli
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   using namespace veskor::search_cli;
   const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (std::holds_alternative<HelpRequest>(parsed)) {
     std::fputs(UsageText().c_str(), stdout);
-    return 0;
+    return kExitDone;
   }
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
     std::fprintf(stderr, "veskor-search : %s\n\n%s", error->message.c_str(), UsageText().c_str());
     return kExitUsage;
   }
+  const CliOptions& options = std::get<CliOptions>(parsed);
   // Qt reads options of its own from the command line; it gets none of ours.
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
-  return RunSearch(std::get<CliOptions>(parsed));
+  const std::string server = veskor::NormalizeArchiveServer(
+      options.archive ? *options.archive : veskor::DefaultArchiveServer());
+  veskor::QtPageFetcher fetcher;
+  InstallInterruptHandler(options.quiet);
+  return RunCliSearch(options, server, fetcher, stdout, stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A closed pipe shows up as a failed write, which the search handles.
+  veskor::search_cli::IgnoreClosedPipe();
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("veskor-search : m\xC3\xA9moire insuffisante\n", stderr);
+  } catch (...) {
+    std::fputs("veskor-search : erreur inattendue\n", stderr);
+  }
+  return veskor::search_cli::kExitFailed;
 }

@@ -1,5 +1,7 @@
 #include "tools/search_cli/row_output.h"
 
+#include <cerrno>
+
 #include "platform/cp1252.h"
 
 namespace veskor::search_cli {
@@ -46,17 +48,52 @@ bool IsHitRow(const TableRow& row) {
   return false;
 }
 
+namespace {
+
+// Why a write failed, in the program's language (Windows-1252).
+std::string WriteFailureReason(int errorNumber) {
+  switch (errorNumber) {
+    case ENOSPC: return "disque plein";
+#ifdef EDQUOT
+    case EDQUOT: return "quota de disque d\xE9pass\xE9";
+#endif
+    case EFBIG: return "fichier trop grand";
+    case EBADF: return "sortie ferm\xE9""e";
+    case EIO: return "erreur d'entr\xE9""e-sortie";
+    default: return "erreur syst\xE8me " + std::to_string(errorNumber);
+  }
+}
+
+}  // namespace
+
+OutputError::OutputError(int errorNumber)
+    : std::runtime_error("\xE9""criture impossible sur la sortie standard : " +
+                         WriteFailureReason(errorNumber)),
+      errorNumber_(errorNumber) {}
+
+bool OutputError::ReaderGone() const { return errorNumber_ == EPIPE; }
+
 RowPrinter::RowPrinter(std::FILE* out, RowFormat format, bool allRows)
     : out_(out), format_(format), allRows_(allRows) {}
 
 void RowPrinter::PrintHeader() {
-  if (format_ == RowFormat::Csv) std::fputs(CsvLine({"Sujet", "Date", "Posteur", "Newsgroup"}).c_str(), out_);
+  if (format_ == RowFormat::Csv) Write(CsvLine({"Sujet", "Date", "Posteur", "Newsgroup"}));
 }
 
 void RowPrinter::Print(const TableRow& row) {
   if (!allRows_ && !IsHitRow(row)) return;
-  const std::string line = format_ == RowFormat::Csv ? CsvLine(row) : TsvLine(row);
-  std::fwrite(line.data(), 1, line.size(), out_);
+  Write(format_ == RowFormat::Csv ? CsvLine(row) : TsvLine(row));
+}
+
+void RowPrinter::Flush() {
+  errno = 0;
+  if (std::fflush(out_) != 0 || std::ferror(out_)) throw OutputError(errno != 0 ? errno : EIO);
+}
+
+void RowPrinter::Write(const std::string& line) {
+  errno = 0;
+  if (std::fwrite(line.data(), 1, line.size(), out_) != line.size() || std::ferror(out_))
+    throw OutputError(errno != 0 ? errno : EIO);
 }
 
 }  // namespace veskor::search_cli

@@ -3,6 +3,7 @@
 // RFC 4180 CSV, in UTF-8.
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "tools/search_cli/cli_options.h"
@@ -18,6 +19,20 @@ std::string CsvLine(const TableRow& row);
 // separate pages.
 bool IsHitRow(const TableRow& row);
 
+// The output took no more rows: a full disk, a broken device, or a reader
+// that went away (a closed pipe, `| head`).
+class OutputError : public std::runtime_error {
+ public:
+  explicit OutputError(int errorNumber);
+  int ErrorNumber() const { return errorNumber_; }
+  bool ReaderGone() const;
+
+ private:
+  int errorNumber_;
+};
+
+// Every write is checked: a row the output did not take throws OutputError,
+// so that the search stops at once instead of fetching pages nobody gets.
 class RowPrinter {
  public:
   RowPrinter(std::FILE* out, RowFormat format, bool allRows);
@@ -26,9 +41,11 @@ class RowPrinter {
   void PrintHeader();
   void Print(const TableRow& row);
   // Rows reach the reader page by page, not when a buffer happens to fill.
-  void Flush() { std::fflush(out_); }
+  void Flush();
 
  private:
+  void Write(const std::string& line);
+
   std::FILE* out_;
   RowFormat format_;
   bool allRows_;

@@ -1,0 +1,89 @@
+#include "tools/search_cli/search_run.h"
+
+#include <exception>
+#include <new>
+
+#include "platform/cp1252.h"
+#include "searches/search_commands.h"
+#include "tools/search_cli/row_output.h"
+#include "tools/search_cli/search_ending.h"
+#include "tools/search_cli/streaming_table.h"
+
+namespace veskor::search_cli {
+namespace {
+
+// The console window's lines, on standard error.
+class StderrConsole final : public ConsoleSink {
+ public:
+  StderrConsole(std::FILE* err, bool quiet) : err_(err), quiet_(quiet) {}
+  void AddLine(std::string_view line) override {
+    if (quiet_) return;
+    const std::string text = Cp1252ToUtf8(line) + '\n';
+    std::fwrite(text.data(), 1, text.size(), err_);
+  }
+
+ private:
+  std::FILE* err_;
+  bool quiet_;
+};
+
+void Say(std::FILE* err, const std::string& utf8) {
+  std::fprintf(err, "veskor-search : %s\n", utf8.c_str());
+}
+
+int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
+           std::FILE* out, std::FILE* err) {
+  StderrConsole console(err, options.quiet);
+  RowPrinter printer(out, options.format, options.allRows);
+  StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
+  const auto printPage = [&] {
+    table.Flush();
+    printer.Flush();
+  };
+  SearchContext ctx{server, fetcher, table, console, printPage};
+
+  printer.PrintHeader();
+  SearchOutcome outcome;
+  try {
+    outcome = options.groupSearch ? RunGroupSearch(ctx, options.word, options.target)
+                                  : RunQuickSearch(ctx, options.word, options.target);
+  } catch (const OutputError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    // What the failing page had already written stays, as in the window's table.
+    printPage();
+    Say(err, Cp1252ToUtf8(e.what()));
+    return kExitFailed;
+  }
+  printPage();
+  const SearchEnding ending = EndingOf(outcome);
+  if (!ending.notice.empty()) Say(err, ending.notice);
+  return ending.exitCode;
+}
+
+}  // namespace
+
+int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
+                 std::FILE* out, std::FILE* err) {
+  try {
+    return Search(options, server, fetcher, out, err);
+  } catch (const OutputError& e) {
+    // `| head` has all it wanted: nobody is left to tell.
+    if (e.ReaderGone()) return kExitDone;
+    try {
+      Say(err, Cp1252ToUtf8(e.what()));
+    } catch (const std::bad_alloc&) {
+      std::fputs("veskor-search : \xC3\xA9""criture impossible sur la sortie standard\n", err);
+    }
+  } catch (const std::bad_alloc&) {
+    // Nothing here may allocate: the literal goes out as it is.
+    std::fputs("veskor-search : m\xC3\xA9moire insuffisante\n", err);
+  } catch (...) {
+    std::fputs("veskor-search : erreur inattendue\n", err);
+  }
+  return kExitFailed;
+}
+
+}  // namespace veskor::search_cli
