@@ -14,9 +14,13 @@ TEST(TextCutTest, FindsFirstOccurrenceAtOrAfterStart) {
   EXPECT_EQ(FindMarker("abc", "c", 7), kNotFound);
 }
 
-TEST(TextCutTest, NotFoundPlusOffsetWrapsToOffsetMinusOne) {
-  EXPECT_EQ(kNotFound + 3, 2u);
-  EXPECT_EQ(kNotFound + 13, 12u);
+// A cut at a missing marker plus an offset starts at offset - 1, as the
+// replies' cuts rely on; it fails only when that is past the end.
+TEST(TextCutTest, MissingMarkerPlusOffsetCutsFromOffsetMinusOne) {
+  EXPECT_EQ(CutPiece("hello", FindMarker("hello", "x") + 3), "llo");
+  EXPECT_EQ(CutPiece("hello", FindMarker("hello", "x") + 1), "hello");
+  EXPECT_EQ(CutPiece("hello", FindMarker("hello", "x") + 6), "");
+  EXPECT_THROW(CutPiece("hello", FindMarker("hello", "x") + 7), OutOfRangeError);
 }
 
 TEST(TextCutTest, CutStopsAtEndAndFailsOnlyPastIt) {

@@ -47,5 +47,37 @@ TEST(ToAnsi, ACharacterWithoutAByteBecomesAQuestionMark) {
   EXPECT_EQ(ToAnsi(text), "a?b?c");  // the emoji is one character, not two halves
 }
 
+struct RefusalCase {
+  const char* utf8;
+  const char* expected;  // empty: accepted
+};
+
+class Refusal : public testing::TestWithParam<RefusalCase> {};
+
+// The message must name the first character that cannot go out, whole.
+TEST_P(Refusal, NamesTheFirstCharacterWithoutAByte) {
+  const QString message = UnencodableTextMessage("Mot refus\u00E9", QString::fromUtf8(GetParam().utf8));
+  EXPECT_EQ(message.toStdString(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Refusal,
+    testing::Values(
+        RefusalCase{"\u20AC\u00E9t\u00E9 \u0153uvre", ""},
+        RefusalCase{"\u03A9mega\u2126", "Mot refus\u00E9 : le caract\u00E8re \u00AB \u03A9 \u00BB de "
+                                    "\u00AB \u03A9mega\u2126 \u00BB n'existe pas en Windows-1252, le jeu "
+                                    "de caract\u00E8res de l'archive et des fichiers de groupe"},
+        RefusalCase{"ok\U0001F600", "Mot refus\u00E9 : le caract\u00E8re \u00AB \U0001F600 \u00BB de "
+                                    "\u00AB ok\U0001F600 \u00BB n'existe pas en Windows-1252, le jeu "
+                                    "de caract\u00E8res de l'archive et des fichiers de groupe"}));
+
+TEST(Refusal, CutsALongTextWithoutSplittingACharacter) {
+  const QString text = QString(199, QLatin1Char('a')) + QString::fromUtf8("\U0001F600tail");
+  const QString message = UnencodableTextMessage("Mot refus\u00E9", text);
+  EXPECT_TRUE(message.contains(QString(199, QLatin1Char('a')) + QChar(0x2026) + " \u00BB"))
+      << message.toStdString();
+  EXPECT_FALSE(message.contains("tail"));
+}
+
 }  // namespace
 }  // namespace veskor
