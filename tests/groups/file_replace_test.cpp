@@ -66,6 +66,8 @@ struct TargetCase {
   std::function<void()> make;
   std::function<void()> check;
 };
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.label; }
+
 class Target : public FileReplace, public ::testing::WithParamInterface<TargetCase> {};
 
 TEST_P(Target, IsReplacedInPlace) {
