@@ -1,14 +1,12 @@
 #include "groups/group_store.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
+#include "groups/file_replace.h"
 #include "platform/cp1252.h"
 
 namespace veskor {
@@ -17,9 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kFileSuffix[] = ".txt";
-// Appended to the target's name; never ends in ".txt", so it cannot be
-// mistaken for another group's file.
-constexpr char kTempSuffix[] = ".tmp";
 constexpr char kCrLf[] = "\r\n";
 
 struct FileCloser {
@@ -58,37 +53,14 @@ bool HoldsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-bool WriteAll(std::FILE* file, const std::string& bytes) {
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-    return false;
-  if (std::fflush(file) != 0) return false;
-#ifndef _WIN32
-  // The rename below must not publish a file whose data is still only cached.
-  if (::fsync(fileno(file)) != 0) return false;
-#endif
-  return true;
-}
-
-// Writes `bytes` next to the target first so that a reader, or a failure half
-// way, never meets a truncated file: the old content stays until the new one
-// is complete.
+// The old content stays until the new one is complete, so a reader, or a
+// failure half way, never meets a truncated file.
 void ReplaceFile(const std::string& utf8Path, std::string_view fileLabel,
                  const std::string& bytes) {
-  const std::string tempPath = utf8Path + kTempSuffix;
-  FilePtr temp = OpenFile(tempPath, "wb");
-  if (!temp) throw SaveError(fileLabel, "le fichier temporaire ne peut pas \xEAtre cr\xE9\xE9");
-  const bool written = WriteAll(temp.get(), bytes);
-  const bool closed = std::fclose(temp.release()) == 0;
-  std::error_code ignored;
-  if (!written || !closed) {
-    fs::remove(OnDiskPath(tempPath), ignored);
-    throw SaveError(fileLabel, "l'\351criture a \351chou\351");
-  }
-  std::error_code renameError;
-  fs::rename(OnDiskPath(tempPath), OnDiskPath(utf8Path), renameError);
-  if (renameError) {
-    fs::remove(OnDiskPath(tempPath), ignored);
-    throw SaveError(fileLabel, "l'ancien fichier ne peut pas \xEAtre remplac\xE9");
+  try {
+    ReplaceFileContents(utf8Path, bytes);
+  } catch (const ReplaceError& error) {
+    throw SaveError(fileLabel, error.what());
   }
 }
 
@@ -100,8 +72,10 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
     std::size_t end = bytes.find('\n', start);
     const bool ended = end != std::string_view::npos;
     if (!ended) end = bytes.size();
+    // Text written twice through a CR LF conversion ends its lines in CR CR
+    // LF: every CR before the LF, or before the end of the file, is line end.
     std::size_t stop = end;
-    if (ended && stop > start && bytes[stop - 1] == '\r') --stop;
+    while (stop > start && bytes[stop - 1] == '\r') --stop;
     lines.emplace_back(bytes.substr(start, stop - start));
     start = ended ? end + 1 : end;
   }
@@ -116,33 +90,10 @@ bool ReadGroupLines(std::string_view groupName, std::vector<std::string>& lines)
   } catch (const StoreError&) {
     return false;
   }
-  return ReadFileLines(GroupFilePath(groupName), lines);
+  return ReadFileLines(GroupFilePath(groupName), lines) == FileRead::Read;
 }
 
-}  // namespace
-
-bool ReadFileLines(const std::string& path, std::vector<std::string>& lines) {
-  FilePtr file = OpenFile(path, "rb");
-  if (!file) return false;
-  std::string bytes;
-  char chunk[64 * 1024];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);
-  // A directory opens fine on some systems and only fails here.
-  if (std::ferror(file.get())) return false;
-  lines = SplitLines(bytes);
-  return true;
-}
-
-bool LoadGroupList(DropDownList& list) {
-  list.ClearItems();
-  std::vector<std::string> names;
-  if (!ReadFileLines(kGroupListFile, names)) return false;
-  for (const std::string& name : names) list.AppendItem(name);
-  return true;
-}
-
-void SaveGroupList(const std::vector<std::string>& names) {
+std::string GroupListBytes(const std::vector<std::string>& names) {
   std::string bytes;
   for (const std::string& name : names) {
     if (HoldsLineBreak(name))
@@ -151,7 +102,47 @@ void SaveGroupList(const std::vector<std::string>& names) {
     bytes += name;
     bytes += kCrLf;
   }
-  ReplaceFile(kGroupListFile, kGroupListFile, bytes);
+  return bytes;
+}
+
+}  // namespace
+
+FileRead ReadFileLines(const std::string& path, std::vector<std::string>& lines) {
+  FilePtr file = OpenFile(path, "rb");
+  if (!file) {
+    // A dangling link also answers "no such file", yet something is there.
+    std::error_code ignored;
+    const bool missing =
+        errno == ENOENT && !fs::exists(fs::symlink_status(OnDiskPath(path), ignored));
+    return missing ? FileRead::Missing : FileRead::Unreadable;
+  }
+  std::string bytes;
+  char chunk[64 * 1024];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);
+  // A directory opens fine on some systems and only fails here.
+  if (std::ferror(file.get())) return FileRead::Unreadable;
+  lines = SplitLines(bytes);
+  return FileRead::Read;
+}
+
+FileRead LoadGroupListFile(DropDownList& list) {
+  list.ClearItems();
+  std::vector<std::string> names;
+  const FileRead outcome = ReadFileLines(kGroupListFile, names);
+  for (const std::string& name : names) list.AppendItem(name);
+  return outcome;
+}
+
+bool LoadGroupList(DropDownList& list) { return LoadGroupListFile(list) == FileRead::Read; }
+
+void SaveGroupList(const std::vector<std::string>& names) {
+  ReplaceFile(kGroupListFile, kGroupListFile, GroupListBytes(names));
+}
+
+bool GroupListOnDiskIs(const std::vector<std::string>& names) {
+  std::vector<std::string> lines;
+  return ReadFileLines(kGroupListFile, lines) == FileRead::Read && lines == names;
 }
 
 void CheckGroupName(std::string_view groupName) {

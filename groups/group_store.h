@@ -2,7 +2,8 @@
 // The group list file and the group files, in the working directory.
 //
 // Both are Windows-1252 text with CR LF line ends, always rewritten whole
-// through a temporary file that replaces the old one only once complete. A
+// through a temporary file that replaces the old one only once complete
+// (ReplaceFileContents). A
 // group file is named after its group plus ".txt"; on disk that name is the
 // group name converted to UTF-8, while the contents stay Windows-1252.
 
@@ -36,14 +37,25 @@ struct GroupEntry {
   std::string archiveId;
 };
 
-// Lines of a file by the line reading rule (LF ends a line, a CR before it is
-// dropped, a last line without end still counts). Returns false when the file
-// cannot be opened.
-bool ReadFileLines(const std::string& path, std::vector<std::string>& lines);
+// Missing: nothing of that name, not even a dangling link. Unreadable: there
+// is something, but its lines could not be read (no permission, a folder, a
+// link to nowhere); it must not be taken for an empty file.
+enum class FileRead { Read, Missing, Unreadable };
 
-// Empties `list`, then appends each line of the group list file. Returns false
-// (the list left empty) when the file cannot be opened; the caller reports it.
+// Lines of a file by the line reading rule (LF ends a line, the CRs before it
+// and those at the very end of the file are dropped, a last line without end
+// still counts). `lines` is left alone unless the file was read.
+FileRead ReadFileLines(const std::string& path, std::vector<std::string>& lines);
+
+// Empties `list`, then appends each line of the group list file; the list
+// stays empty when the file was not read. The caller reports the failure.
+FileRead LoadGroupListFile(DropDownList& list);
+
+// The same, for callers that only tell read from not read.
 bool LoadGroupList(DropDownList& list);
+
+// True when the group list file reads back as exactly these names.
+bool GroupListOnDiskIs(const std::vector<std::string>& names);
 
 // Rewrites the group list file. Throws StoreError when a name holds a line
 // break or the file cannot be written; the old file is then left as it was.

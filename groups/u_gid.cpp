@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "groups/combo_drop_down.h"
@@ -32,6 +33,15 @@ namespace {
 const QString kIdleCaption = QStringLiteral("  Editeur de groupe");
 const QString kEditingPrefix = QStringLiteral("  Edition du groupe: ");
 
+// Shows the refusal of a text that cannot be sent or written; false when
+// the text is fine.
+bool RefuseUnencodable(const QString& subject, const QString& text) {
+  const QString refusal = veskor::UnencodableTextMessage(subject, text);
+  if (refusal.isEmpty()) return false;
+  ShowMessage(refusal);
+  return true;
+}
+
 }  // namespace
 
 TF_edition::TF_edition(QWidget* parent) : QWidget(parent, Qt::Tool) {
@@ -41,6 +51,7 @@ TF_edition::TF_edition(QWidget* parent) : QWidget(parent, Qt::Tool) {
   // filter lets this window save the group list before the main window, on
   // its activation, reloads it.
   qApp->installEventFilter(this);
+  connect(qApp, &QCoreApplication::aboutToQuit, this, &TF_edition::FinishBeforeQuit);
 }
 
 void TF_edition::UseFetchGuard(veskor::FetchGuard& fetches) {
@@ -72,26 +83,43 @@ bool TF_edition::EditingAGroup() const { return GroupBox1->title() != kIdleCapti
 void TF_edition::B_creerClick() {
   RunReported([this] {
     const QString name = editCreaGpe->text();
-    if (!veskor::IsAnsiEncodable(name)) {
-      ShowMessage(QStringLiteral("Nom de groupe refusé : « %1 » contient des caractères "
-                                 "que les fichiers de groupe ne peuvent pas garder")
-                      .arg(name));
+    if (RefuseUnencodable(QStringLiteral("Nom de groupe refusé"), name)) return;
+    if (veskor::TestAndCreateGroup(ToAnsi(name)) == veskor::CreateOutcome::Created) {
+      ListGroup(name);
       return;
     }
-    if (veskor::TestAndCreateGroup(ToAnsi(name)) == veskor::CreateOutcome::AlreadyExists) {
+    if (ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) {
       ShowMessage(QStringLiteral("Le groupe existe déjà"));
       return;
     }
-    ComboBox1->addItem(name);
-    ComboBox1->setCurrentIndex(
-        ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // A file left unlisted by a failed save or an edit by hand would
+    // otherwise be out of reach for good.
+    ListGroup(name);
+    ShowMessage(QStringLiteral("Le groupe « %1 » avait encore son fichier : il est de nouveau "
+                               "dans la liste")
+                    .arg(name));
   });
+}
+
+void TF_edition::ListGroup(const QString& name) {
+  ComboBox1->addItem(name);
+  ComboBox1->setCurrentIndex(ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+  groupList_.Changed();
+}
+
+void TF_edition::SetEditedGroup(const QString& name) {
+  GroupBox1->setTitle(kEditingPrefix + QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+QString TF_edition::EditedGroup() const {
+  return GroupBox1->title().mid(kEditingPrefix.size()).replace(QStringLiteral("&&"),
+                                                               QStringLiteral("&"));
 }
 
 void TF_edition::B_editClick() {
   RunReported([this] {
     const QString name = ComboBox1->currentText();
-    GroupBox1->setTitle(kEditingPrefix + name);
+    SetEditedGroup(name);
     veskor::ResetGrid(*StringGrid1);
     veskor::ReadGroupIntoGrid(ToAnsi(name), *StringGrid1);
   });
@@ -110,7 +138,10 @@ void TF_edition::B_supprClick() {
       // A name the store refuses has no file to delete; its list entry goes.
     }
     const int selected = ComboBox1->currentIndex();
-    if (selected >= 0) ComboBox1->removeItem(selected);
+    if (selected >= 0) {
+      ComboBox1->removeItem(selected);
+      groupList_.Changed();
+    }
     // Qt would select a neighbour; the next Supprimer must not hit a group
     // the user did not choose.
     ComboBox1->setCurrentIndex(-1);
@@ -119,6 +150,8 @@ void TF_edition::B_supprClick() {
 
 void TF_edition::B_ajouterClick() {
   if (!EditingAGroup()) return;
+  const QString newsgroup = Edit1->text();
+  if (RefuseUnencodable(QStringLiteral("Newsgroup refusé"), newsgroup)) return;
   veskor::StringGrid& grid = *StringGrid1;
   // The last row is kept empty by every path that changes the grid; should
   // it ever hold an entry, a fresh row is taken rather than overwriting it.
@@ -127,7 +160,7 @@ void TF_edition::B_ajouterClick() {
     grid.SetRowCount(grid.RowCount() + 1);
     ++last;
   }
-  grid.SetCell(0, last, ToAnsi(Edit1->text()));
+  grid.SetCell(0, last, ToAnsi(newsgroup));
   grid.SetCell(1, last, "");
   grid.SetRowCount(grid.RowCount() + 1);
 }
@@ -162,7 +195,7 @@ void TF_edition::B_cancelClick() {
 void TF_edition::B_saveClick() {
   if (!EditingAGroup()) return;
   const bool saved = RunReported([this] {
-    veskor::WriteGroupFromGrid(ToAnsi(GroupBox1->title().mid(kEditingPrefix.size())), *StringGrid1);
+    veskor::WriteGroupFromGrid(ToAnsi(EditedGroup()), *StringGrid1);
   });
   if (saved) ShowMessage(QStringLiteral("Sauvegarde effectuée"));
 }
@@ -173,26 +206,42 @@ void TF_edition::FormShow() {
   StringGrid1->SetCell(0, 0, "Newsgroup");
   StringGrid1->SetCell(1, 0, "ID");
   veskor::ComboDropDown list(*ComboBox1);
-  if (!veskor::LoadGroupList(list)) ReportLater(QStringLiteral("Erreur du chargement des groupes"));
+  const std::string report = groupList_.Load(list);
+  if (!report.empty()) ReportLater(FromAnsi(report));
 }
 
 void TF_edition::FormDeactivate() {
   std::vector<std::string> names;
   names.reserve(static_cast<std::size_t>(ComboBox1->count()));
   for (int i = 0; i < ComboBox1->count(); ++i) names.push_back(ToAnsi(ComboBox1->itemText(i)));
-  try {
-    veskor::SaveGroupList(names);
-    listSaveFailing_ = false;
-  } catch (const veskor::StoreError& error) {
-    // The report's own box deactivates this window again; reporting every
-    // time would chain box after box.
-    if (!listSaveFailing_) ReportLater(FromAnsi(error.what()));
-    listSaveFailing_ = true;
-  }
+  const std::string failure = groupList_.Save(names);
+  if (failure.empty() || listReportOpen_) return;
+  listReportOpen_ = true;
+  ReportLater(FromAnsi(failure));
 }
 
 void TF_edition::ReportLater(const QString& text) {
-  QTimer::singleShot(0, this, [text] { ShowMessage(text); });
+  pendingReports_ << text;
+  QTimer::singleShot(0, this, &TF_edition::ShowPendingReports);
+}
+
+void TF_edition::ShowPendingReports() {
+  // A call further down the stack is showing one and goes on with the rest.
+  if (!reportOnScreen_.isEmpty()) return;
+  while (!pendingReports_.isEmpty()) {
+    reportOnScreen_ = pendingReports_.takeFirst();
+    ShowMessage(reportOnScreen_);
+    reportOnScreen_.clear();
+  }
+  listReportOpen_ = false;
+}
+
+void TF_edition::FinishBeforeQuit() {
+  if (active_) LoseActivation();
+  QStringList reports = std::exchange(pendingReports_, {});
+  // A box still up closes with the event loop, maybe before it was read.
+  if (!reportOnScreen_.isEmpty()) reports.prepend(reportOnScreen_);
+  for (const QString& text : reports) ShowMessage(text);
 }
 
 void TF_edition::LoseActivation() {

@@ -4,7 +4,10 @@
 // GroupBox1's caption says whether a group is being edited, and which one.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include "groups/group_list_keeper.h"
 
 class QCheckBox;
 class QComboBox;
@@ -84,15 +87,26 @@ class TF_edition : public QWidget {
   // Shows the message once the current event has been handled, for
   // reports raised while Qt is in the middle of a show or an activation.
   void ReportLater(const QString& text);
+  void ShowPendingReports();
+  // The program is ending: the list is saved as at a deactivation, and what
+  // is still to be reported is shown now, as queued reports would never run.
+  void FinishBeforeQuit();
   void LoseActivation();
+  // The caption holds the name as typed: "&" would otherwise mark a shortcut.
+  void SetEditedGroup(const QString& name);
+  QString EditedGroup() const;
+  void ListGroup(const QString& name);
 
   bool active_ = false;
   bool shownBefore_ = false;
   bool updating_ = false;
   veskor::FetchGuard* fetches_ = nullptr;
-  // A failing save of the group list is reported once, not at every
-  // deactivation that follows until a save succeeds again.
-  bool listSaveFailing_ = false;
+  veskor::GroupListKeeper groupList_;
+  QStringList pendingReports_;
+  QString reportOnScreen_;
+  // A list failure is being reported: the box's own activation deactivates
+  // this window and would report the same failure again, box after box.
+  bool listReportOpen_ = false;
 };
 
 extern TF_edition* F_edition;

@@ -31,6 +31,7 @@ TForm1* Form1 = nullptr;
 namespace {
 
 const QString kNewsgroupBoxText = QStringLiteral("Nom du Newsgroup");
+const QString kWordRefused = QStringLiteral("Mot refus\u00E9");
 constexpr int kStopGraceMs = 2000;
 
 // Writes the page step's lines into the console window.
@@ -188,27 +189,26 @@ void TForm1::WordEntered() {
 }
 
 void TForm1::B_seekClick() {
-  if (!AcceptedForArchive(Edit2->text()) || !AcceptedForArchive(Edit1->text())) return;
+  if (!AcceptedForArchive(kWordRefused, Edit2->text()) ||
+      !AcceptedForArchive(QStringLiteral("Newsgroup refus\u00E9"), Edit1->text()))
+    return;
   const std::string word = veskor::ToAnsi(Edit2->text());
   const std::string newsgroup = veskor::ToAnsi(Edit1->text());
   RunSearch(false, [&](veskor::SearchContext& ctx) { return veskor::RunQuickSearch(ctx, word, newsgroup); });
 }
 
 void TForm1::B_veskoClick() {
-  if (!AcceptedForArchive(Edit2->text())) return;
+  if (!AcceptedForArchive(kWordRefused, Edit2->text())) return;
   const std::string word = veskor::ToAnsi(Edit2->text());
   // The chosen group's name; empty when none is chosen.
   const std::string group = veskor::ToAnsi(ComboBox2->currentText());
   RunSearch(true, [&](veskor::SearchContext& ctx) { return veskor::RunGroupSearch(ctx, word, group); });
 }
 
-bool TForm1::AcceptedForArchive(const QString& text) {
-  const std::optional<QString> refused = veskor::FirstNonAnsiCharacter(text);
-  if (!refused) return true;
-  veskor::ShowMessage(QStringLiteral("Le caract\u00E8re \u00AB %1 \u00BB de \u00AB %2 \u00BB n'existe pas "
-                                     "en Windows-1252, le jeu de caract\u00E8res de l'archive : "
-                                     "rien n'a \u00E9t\u00E9 envoy\u00E9.")
-                          .arg(*refused, ReadableExcerpt(text)));
+bool TForm1::AcceptedForArchive(const QString& subject, const QString& text) {
+  const QString refusal = veskor::UnencodableTextMessage(subject, text);
+  if (refusal.isEmpty()) return true;
+  veskor::ShowMessage(refusal);
   return false;
 }
 

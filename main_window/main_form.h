@@ -77,7 +77,7 @@ class TForm1 : public QWidget {
                  const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search);
   // False, once the user has been told, when `text` holds a character that
   // the archive's character set lacks and that would go out as "?".
-  bool AcceptedForArchive(const QString& text);
+  bool AcceptedForArchive(const QString& subject, const QString& text);
   // What closing the window does: stops the search and ends the event loop.
   void EndProgram();
   void OnWindowActivated(QWidget* window);

@@ -14,6 +14,9 @@ void ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
                   QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName(QStringLiteral("veskorMessage"));
+  // Names typed by the user and text from the archive reach these boxes;
+  // Qt would take "<b>" in them for markup.
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

@@ -27,24 +27,28 @@ std::string ToAnsi(const QString& text) {
   return out;
 }
 
-bool IsAnsiEncodable(const QString& text) {
+bool IsAnsiEncodable(const QString& text) { return !FirstUnencodableCharacter(text); }
+
+std::optional<char32_t> FirstUnencodableCharacter(const QString& text) {
   for (const char32_t cp : text.toUcs4())
-    if (!CodePointToCp1252(cp)) return false;
-  return true;
+    if (!CodePointToCp1252(cp)) return cp;
+  return std::nullopt;
 }
 
-std::optional<QString> FirstNonAnsiCharacter(const QString& text) {
-  for (qsizetype i = 0; i < text.size();) {
-    const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() &&
-                      text.at(i + 1).isLowSurrogate();
-    const qsizetype length = pair ? 2 : 1;
-    const char32_t cp = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                             : static_cast<char32_t>(text.at(i).unicode());
-    // A lone surrogate half is no character at all, and has no byte either.
-    if (QChar::isSurrogate(cp) || !CodePointToCp1252(cp)) return text.mid(i, length);
-    i += length;
+QString UnencodableTextMessage(const QString& subject, const QString& text) {
+  const std::optional<char32_t> refused = FirstUnencodableCharacter(text);
+  if (!refused) return {};
+  // A pasted page must not make a box that fills the screen.
+  constexpr qsizetype kShownLength = 200;
+  QString shown = text;
+  if (shown.size() > kShownLength) {
+    shown.truncate(kShownLength);
+    if (shown.back().isHighSurrogate()) shown.chop(1);
+    shown += QChar(0x2026);
   }
-  return std::nullopt;
+  return QStringLiteral("%1 : le caractère « %2 » de « %3 » n'existe pas en Windows-1252, "
+                        "le jeu de caractères de l'archive et des fichiers de groupe")
+      .arg(subject, QString::fromUcs4(&*refused, 1), shown);
 }
 
 }  // namespace veskor

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "engine/memory_grid.h"
+#include "tests/support/file_size_limit.h"
 
 namespace veskor {
 namespace {
@@ -72,7 +73,7 @@ using LineRule = InTempDirWith<LineCase>;
 TEST_P(LineRule, SplitsBytesIntoLines) {
   WriteBytes("f", GetParam().bytes);
   Lines lines{"stale"};
-  ASSERT_TRUE(ReadFileLines("f", lines));
+  ASSERT_EQ(ReadFileLines("f", lines), FileRead::Read);
   EXPECT_EQ(lines, GetParam().lines);
 }
 
@@ -80,18 +81,51 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LineRule,
     ::testing::Values(LineCase{"", {}}, LineCase{"a\r\nb\r\n", {"a", "b"}},
                       LineCase{"a\nb", {"a", "b"}}, LineCase{"\r\n\r\nx\r\n", {"", "", "x"}},
-                      LineCase{"\n", {""}}, LineCase{"a\r\r\n", {"a\r"}},
-                      LineCase{"a\rb\r", {"a\rb\r"}},
+                      LineCase{"\n", {""}}, LineCase{"\r", {""}},
+                      // Every CR before a LF, or at the end of the file, is
+                      // line end: "512\r" would go out as an ID.
+                      LineCase{"Photo\r\r\n512\r\r\r\n", {"Photo", "512"}},
+                      LineCase{"a\rb\r\r", {"a\rb"}}, LineCase{"\r\r\n\r", {"", ""}},
                       LineCase{std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
                       LineCase{std::string(300000, 'x') + "\r\ny",
                                {std::string(300000, 'x'), "y"}}));
 
-TEST_F(InTempDir, UnopenableFileIsNotRead) {
-  Lines lines;
-  EXPECT_FALSE(ReadFileLines("missing", lines));
-  fs::create_directory("dir");
-  EXPECT_FALSE(ReadFileLines("dir", lines));
+struct ReadCase {
+  const char* label;
+  std::function<void()> make;  // makes "f"
+  FileRead outcome;
+};
+using WhatIsThere = InTempDirWith<ReadCase>;
+
+// Only "nothing there" may be taken for an empty list and written anew.
+TEST_P(WhatIsThere, TellsMissingFromUnreadable) {
+  if (GetParam().make) GetParam().make();
+  Lines lines{"kept"};
+  EXPECT_EQ(ReadFileLines("f", lines), GetParam().outcome);
+  if (GetParam().outcome != FileRead::Read) {
+    EXPECT_EQ(lines, Lines{"kept"});
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WhatIsThere,
+    ::testing::Values(
+        ReadCase{"nothing", {}, FileRead::Missing},
+        ReadCase{"file", [] { WriteBytes("f", "a\r\n"); }, FileRead::Read},
+        ReadCase{"folder", [] { fs::create_directory("f"); }, FileRead::Unreadable},
+        ReadCase{"dangling link", [] { fs::create_symlink("gone", "f"); }, FileRead::Unreadable},
+        ReadCase{"link loop", [] { fs::create_symlink("f", "f"); }, FileRead::Unreadable},
+        ReadCase{"link to a file",
+                 [] {
+                   WriteBytes("real", "a");
+                   fs::create_symlink("real", "f");
+                 },
+                 FileRead::Read}),
+    [](const auto& info) {
+      std::string name = info.param.label;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 TEST_F(InTempDir, GroupListRoundTripKeepsEmptyNamesAndEndsEveryLine) {
   WriteBytes(kGroupListFile, "fr.a\r\n\r\n sp \r\n\xE9t\xE9");
@@ -227,38 +261,40 @@ TEST_F(InTempDir, RemoveDeletesAndIgnoresMissingFile) {
 }
 
 // Each write goes either to the group list or to a group file; both must leave
-// the old file as it was when they fail.
+// the old file as it was, and no temporary file behind, when they fail.
 struct FailedWrite {
   std::string file;
   std::function<void()> write;
-  std::function<void(const std::string& tempPath)> sabotage;
+  bool fullDisk;
 };
 using WriteFailure = InTempDirWith<FailedWrite>;
 
 TEST_P(WriteFailure, KeepsTheOldFile) {
   const FailedWrite& c = GetParam();
   WriteBytes(c.file, "old\r\n");
-  if (c.sabotage) c.sabotage(c.file + ".tmp");
-  EXPECT_THROW(c.write(), StoreError);
+  {
+    std::optional<testing::FileSizeLimit> disk;
+    if (c.fullDisk) {
+      ASSERT_TRUE(disk.emplace(3).Ok());
+    }
+    EXPECT_THROW(c.write(), StoreError);
+  }
   EXPECT_EQ(ReadBytes(c.file), "old\r\n");
+  EXPECT_EQ(Entries(), Lines{c.file});
 }
 
 void SaveListWith(const std::string& name) { SaveGroupList({"a", name}); }
 void SaveGroupWith(const std::string& newsgroup, const std::string& id) {
   WriteGroupFromGrid("g", EditorGrid({{"fr.a", "1"}, {newsgroup, id}}));
 }
-void TempIsDirectory(const std::string& temp) { fs::create_directory(temp); }
-void TempIsFullDisk(const std::string& temp) { fs::create_symlink("/dev/full", temp); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WriteFailure,
-    ::testing::Values(FailedWrite{kGroupListFile, [] { SaveListWith("x\ny"); }, {}},
-                      FailedWrite{"g.txt", [] { SaveGroupWith("a\rb", "1"); }, {}},
-                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "1\n"); }, {}},
-                      FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, TempIsDirectory},
-                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, TempIsDirectory},
-                      FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, TempIsFullDisk},
-                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, TempIsFullDisk}));
+    ::testing::Values(FailedWrite{kGroupListFile, [] { SaveListWith("x\ny"); }, false},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("a\rb", "1"); }, false},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "1\n"); }, false},
+                      FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, true},
+                      FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, true}));
 
 TEST_F(InTempDir, UnreplaceableTargetThrowsAndLeavesNoTemporaryFile) {
   fs::create_directory("g.txt");

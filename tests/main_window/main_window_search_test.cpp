@@ -307,13 +307,15 @@ class MainWindowSearchTest : public ProgramTestCase {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("newsgroup");  // quick search unless empty
     QTest::addColumn<QString>("refused");
-    QTest::newRow("word, quick search") << QStringLiteral("\u03A9mega") << "fault-slow-p9"
-                                        << QStringLiteral("\u00AB \u03A9 \u00BB de \u00AB \u03A9mega \u00BB");
-    QTest::newRow("newsgroup") << "fichier" << QStringLiteral("fr.\u0416")
-                               << QStringLiteral("\u00AB \u0416 \u00BB de \u00AB fr.\u0416 \u00BB");
+    QTest::newRow("word, quick search")
+        << QStringLiteral("\u03A9mega") << "fault-slow-p9"
+        << QStringLiteral("Mot refus\u00E9 : le caract\u00E8re \u00AB \u03A9 \u00BB de \u00AB \u03A9mega \u00BB");
+    QTest::newRow("newsgroup")
+        << "fichier" << QStringLiteral("fr.\u0416")
+        << QStringLiteral("Newsgroup refus\u00E9 : le caract\u00E8re \u00AB \u0416 \u00BB de \u00AB fr.\u0416 \u00BB");
     QTest::newRow("word, group search")
         << QString::fromUtf8("ok \U0001F600") << ""
-        << QString::fromUtf8("\u00AB \U0001F600 \u00BB de \u00AB ok \U0001F600 \u00BB");
+        << QString::fromUtf8("Mot refus\u00E9 : le caract\u00E8re \u00AB \U0001F600 \u00BB de \u00AB ok \U0001F600 \u00BB");
   }
   void charactersTheArchiveCannotHoldAreRefused() {
     QFETCH(QString, word);
@@ -331,8 +333,8 @@ class MainWindowSearchTest : public ProgramTestCase {
     }
     QCOMPARE(messages_->Texts().size(), 1);
     QCOMPARE(messages_->Texts().first(),
-             QStringLiteral("Le caract\u00E8re %1 n'existe pas en Windows-1252, le jeu de "
-                            "caract\u00E8res de l'archive : rien n'a \u00E9t\u00E9 envoy\u00E9.")
+             QStringLiteral("%1 n'existe pas en Windows-1252, le jeu de caract\u00E8res de "
+                            "l'archive et des fichiers de groupe")
                  .arg(refused));
     QCOMPARE(ConsoleLines().size(), 1);
     QCOMPARE(Rows(), 4);

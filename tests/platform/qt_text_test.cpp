@@ -50,30 +50,60 @@ TEST(ToAnsi, ACharacterWithoutAByteBecomesAQuestionMark) {
 struct RefusedCase {
   const char* name;
   QString text;
-  std::optional<QString> refused;
+  std::optional<char32_t> refused;
 };
 
 void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
-class FirstNonAnsi : public testing::TestWithParam<RefusedCase> {};
+class FirstUnencodable : public testing::TestWithParam<RefusedCase> {};
 
-TEST_P(FirstNonAnsi, NamesTheFirstCharacterWithoutAByte) {
-  EXPECT_EQ(FirstNonAnsiCharacter(GetParam().text), GetParam().refused);
+TEST_P(FirstUnencodable, NamesTheFirstCharacterWithoutAByte) {
+  EXPECT_EQ(FirstUnencodableCharacter(GetParam().text), GetParam().refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, FirstNonAnsi,
+    Texts, FirstUnencodable,
     testing::Values(RefusedCase{"Encodable", QString::fromUtf8("\u20AC \u00E9t\u00E9 \u0153"), {}},
                     RefusedCase{"Empty", QString(), {}},
-                    RefusedCase{"Greek", QString::fromUtf8("\u03A9mega"), QString::fromUtf8("\u03A9")},
-                    RefusedCase{"FirstOfTwo", QString::fromUtf8("a\u0416b\u03A9"),
-                                QString::fromUtf8("\u0416")},
-                    // Both halves of the pair, never one half alone.
-                    RefusedCase{"OutsideTheBasicPlane", QString::fromUtf8("ok\U0001F600"),
-                                QString::fromUtf8("\U0001F600")},
+                    RefusedCase{"Greek", QString::fromUtf8("\u03A9mega"), U'\u03A9'},
+                    RefusedCase{"FirstOfTwo", QString::fromUtf8("a\u0416b\u03A9"), U'\u0416'},
+                    // The whole pair, never one half alone.
+                    RefusedCase{"OutsideTheBasicPlane", QString::fromUtf8("ok\U0001F600"), U'\U0001F600'},
                     RefusedCase{"LoneSurrogate", QStringLiteral("x") + QChar(0xD800) + QLatin1Char('y'),
-                                QString(QChar(0xD800))}),
+                                U'\uFFFD'}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusalCase {
+  const char* utf8;
+  const char* expected;  // empty: accepted
+};
+
+class Refusal : public testing::TestWithParam<RefusalCase> {};
+
+// The message must name the first character that cannot go out, whole.
+TEST_P(Refusal, NamesTheFirstCharacterWithoutAByte) {
+  const QString message = UnencodableTextMessage("Mot refus\u00E9", QString::fromUtf8(GetParam().utf8));
+  EXPECT_EQ(message.toStdString(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Refusal,
+    testing::Values(
+        RefusalCase{"\u20AC\u00E9t\u00E9 \u0153uvre", ""},
+        RefusalCase{"\u03A9mega\u2126", "Mot refus\u00E9 : le caract\u00E8re \u00AB \u03A9 \u00BB de "
+                                    "\u00AB \u03A9mega\u2126 \u00BB n'existe pas en Windows-1252, le jeu "
+                                    "de caract\u00E8res de l'archive et des fichiers de groupe"},
+        RefusalCase{"ok\U0001F600", "Mot refus\u00E9 : le caract\u00E8re \u00AB \U0001F600 \u00BB de "
+                                    "\u00AB ok\U0001F600 \u00BB n'existe pas en Windows-1252, le jeu "
+                                    "de caract\u00E8res de l'archive et des fichiers de groupe"}));
+
+TEST(Refusal, CutsALongTextWithoutSplittingACharacter) {
+  const QString text = QString(199, QLatin1Char('a')) + QString::fromUtf8("\U0001F600tail");
+  const QString message = UnencodableTextMessage("Mot refus\u00E9", text);
+  EXPECT_TRUE(message.contains(QString(199, QLatin1Char('a')) + QChar(0x2026) + " \u00BB"))
+      << message.toStdString();
+  EXPECT_FALSE(message.contains("tail"));
+}
 
 }  // namespace
 }  // namespace veskor
