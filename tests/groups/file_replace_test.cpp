@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "groups/group_store.h"
+#include "tests/support/scratch_dir.h"
 
 namespace veskor {
 namespace {
@@ -24,40 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-Lines Entries(const std::string& dir = ".") {
-  Lines names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class FileReplace : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/veskor-replace-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-
- private:
-  fs::path dir_, previous_;
-};
+using testing::Entries;
+using testing::ReadBytes;
+using testing::WriteBytes;
+using FileReplace = testing::ScratchDirTest;
 
 // How the target stood before the replacement, and what must hold after.
 struct TargetCase {

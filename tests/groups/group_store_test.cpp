@@ -12,6 +12,7 @@
 
 #include "engine/memory_grid.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/scratch_dir.h"
 
 namespace veskor {
 namespace {
@@ -19,15 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::Entries;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 struct RecordingList : DropDownList {
   Lines items;
@@ -37,29 +32,7 @@ struct RecordingList : DropDownList {
 
 // The store works on bare names in the working directory, so each test gets a
 // fresh one of its own.
-class InTempDir : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/veskor-groups-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  static Lines Entries() {
-    Lines names;
-    for (const auto& entry : fs::directory_iterator(".")) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path dir_, previous_;
-};
+using InTempDir = testing::ScratchDirTest;
 
 template <typename Param>
 class InTempDirWith : public InTempDir, public ::testing::WithParamInterface<Param> {};

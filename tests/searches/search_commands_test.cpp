@@ -9,6 +9,7 @@
 #include "engine/memory_grid.h"
 #include "searches/search_commands.h"
 #include "../engine/fake_archive.h"
+#include "tests/support/scratch_dir.h"
 
 namespace veskor {
 namespace {
@@ -27,13 +28,10 @@ std::string Page(const std::string& tag, int hits, const std::string& tail) {
 
 std::string Link(int page) { return "<a href=articles.pl?page=x>" + std::to_string(page) + "</a>"; }
 
-class SearchCommandsTest : public ::testing::Test {
+class SearchCommandsTest : public testing::ScratchDirTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/veskor-search-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-    ASSERT_EQ(chdir(dir), 0);
+    ScratchDirTest::SetUp();
     // Leftovers of an earlier search that every command must clear.
     table.SetRowCount(6);
     table.SetCell(0, 3, "old");
@@ -41,11 +39,7 @@ class SearchCommandsTest : public ::testing::Test {
   }
   void TearDown() override {
     LowerStopFlag();
-    (void)chdir("/");
-    (void)system(("rm -rf " + dir_).c_str());
-  }
-  void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
+    ScratchDirTest::TearDown();
   }
   std::string Column(int col) const {
     std::string out;
@@ -53,7 +47,6 @@ class SearchCommandsTest : public ::testing::Test {
     return out;
   }
 
-  std::string dir_;
   FakeArchive archive;
   RecordingConsole console;
   MemoryGrid table{4, 2};
@@ -84,7 +77,7 @@ TEST_F(SearchCommandsTest, QuickSearchUsesWhateverIdTheLookupGives) {
 }
 
 TEST_F(SearchCommandsTest, GroupSearchWalksEachPairInFileOrderBelowTheLastOne) {
-  WriteFile("Vesko.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\nfr.orphan\r\n");
+  testing::WriteBytes("Vesko.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\nfr.orphan\r\n");
   archive.pages[FirstPageAddress(kServer, "w", "1")] = Page("a", 2, Link(2));
   archive.pages[NextPageAddress(kServer, "1", 2, "w")] = Page("c", 1, "");
   archive.pages[FirstPageAddress(kServer, "w", "2")] = Page("b", 1, "");
@@ -99,7 +92,7 @@ TEST_F(SearchCommandsTest, GroupSearchWalksEachPairInFileOrderBelowTheLastOne) {
 }
 
 TEST_F(SearchCommandsTest, StopInAGroupSearchLeavesLaterNewsgroupsTheirFirstPage) {
-  WriteFile("g.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\nfr.c\r\n3\r\n");
+  testing::WriteBytes("g.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\nfr.c\r\n3\r\n");
   for (const std::string id : {"1", "2", "3"}) {
     archive.pages[FirstPageAddress(kServer, "w", id)] = Page("p1-" + id + "-", 1, Link(2));
     archive.pages[NextPageAddress(kServer, id, 2, "w")] = Page("p2-", 1, "");
@@ -114,7 +107,7 @@ TEST_F(SearchCommandsTest, StopInAGroupSearchLeavesLaterNewsgroupsTheirFirstPage
 
 TEST_F(SearchCommandsTest, GroupSearchOfAMissingOrEmptyGroupSearchesNothing) {
   EXPECT_EQ(RunGroupSearch(ctx, "w", "absent").missingGroupFile, "absent.txt");
-  WriteFile(".txt", "");
+  testing::WriteBytes(".txt", "");
   const SearchOutcome empty = RunGroupSearch(ctx, "w", "");
   EXPECT_FALSE(empty.missingGroupFile);
   EXPECT_EQ(empty.emptyGroup, "");
@@ -125,7 +118,7 @@ TEST_F(SearchCommandsTest, GroupSearchOfAMissingOrEmptyGroupSearchesNothing) {
 }
 
 TEST_F(SearchCommandsTest, ErrorsEndTheGroupSearchAndKeepItsRows) {
-  WriteFile("g.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\n");
+  testing::WriteBytes("g.txt", "fr.a\r\n1\r\nfr.b\r\n2\r\n");
   archive.pages[FirstPageAddress(kServer, "w", "1")] = Page("a", 1, "");
   EXPECT_THROW(RunGroupSearch(ctx, "w", "g"), FetchError);
   EXPECT_EQ(Column(0), "a0|||");
