@@ -1,7 +1,8 @@
 #include "platform/fetch_guard.h"
 
 #include "engine/errors.h"
-#include "platform/http_fetcher.h"
+#include "platform/curl_page_fetcher.h"
+#include "platform/qt_transfer_waiter.h"
 
 namespace veskor {
 
@@ -26,12 +27,14 @@ class FetchGuard::ClosableFetcher final : public PageFetcher {
 
 FetchGuard::FetchGuard(QObject* parent)
     : QObject(parent),
-      network_(std::make_unique<QtPageFetcher>()),
+      network_(MakeQtPageFetcher()),
       fetcher_(std::make_unique<ClosableFetcher>(*this, *network_)) {}
 
 FetchGuard::~FetchGuard() = default;
 
 PageFetcher& FetchGuard::Fetcher() { return *fetcher_; }
+
+void FetchGuard::Abort() { network_->Abort(); }
 
 void FetchGuard::Close() {
   closed_ = true;

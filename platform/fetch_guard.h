@@ -22,7 +22,7 @@
 
 namespace veskor {
 
-class QtPageFetcher;
+class CurlPageFetcher;
 
 class FetchGuard : public QObject {
   Q_OBJECT
@@ -36,6 +36,9 @@ class FetchGuard : public QObject {
   // The fetcher the program's commands share. Once the guard is closed, its
   // Get throws FetchError at once instead of reaching the network.
   PageFetcher& Fetcher();
+
+  // Makes the fetch waiting at this moment fail at once; later ones run.
+  void Abort();
 
   // For the program closing: a fetch still waiting fails at once and no later
   // fetch starts. Commands then end without reporting anything.
@@ -51,7 +54,7 @@ class FetchGuard : public QObject {
 
   bool busy_ = false;
   bool closed_ = false;
-  std::unique_ptr<QtPageFetcher> network_;
+  std::unique_ptr<CurlPageFetcher> network_;
   std::unique_ptr<ClosableFetcher> fetcher_;
 };
 

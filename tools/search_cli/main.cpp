@@ -1,10 +1,9 @@
 // veskor-search: the quick search and the group search of the desktop program,
 // run from a terminal, with the hits written to standard output.
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,8 @@
 #include "engine/page_walker.h"
 #include "searches/search_commands.h"
 #include "platform/cp1252.h"
-#include "platform/http_fetcher.h"
+#include "platform/curl_page_fetcher.h"
+#include "platform/poll_waiter.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
 #include "tools/search_cli/row_output.h"
@@ -41,7 +41,7 @@ class StderrConsole final : public ConsoleSink {
 int RunSearch(const CliOptions& options) {
   const std::string server =
       NormalizeArchiveServer(options.archive ? *options.archive : DefaultArchiveServer());
-  QtPageFetcher fetcher;
+  CurlPageFetcher fetcher(std::make_unique<PollWaiter>());
   StderrConsole console(options.quiet);
   RowPrinter printer(stdout, options.format, options.allRows);
   StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
@@ -82,8 +82,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "veskor-search : %s\n\n%s", error->message.c_str(), UsageText().c_str());
     return kExitUsage;
   }
-  // Qt reads options of its own from the command line; it gets none of ours.
-  int qtArgc = 1;
-  QCoreApplication app(qtArgc, argv);
   return RunSearch(std::get<CliOptions>(parsed));
 }
