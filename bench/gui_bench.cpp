@@ -153,6 +153,35 @@ void BM_StopClickWhileFetching(benchmark::State& state) {
 }
 BENCHMARK(BM_StopClickWhileFetching)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// The quick search of bench/cli_vs_curl.sh into the window: 500 pages from
+// the static server named by VESKOR_ARCHIVE, rows into the result table and
+// addresses into the console, from the click to "Recherche terminée".
+void BM_QuickSearchIntoWindow(benchmark::State& state) {
+  if (qEnvironmentVariableIsEmpty("VESKOR_ARCHIVE")) {
+    state.SkipWithError("VESKOR_ARCHIVE must name a server with newsgroup bench.p500");
+    return;
+  }
+  ProgramDirectory dir;
+  CreateProgramWindows();
+  Form1->show();
+  (void)QTest::qWaitForWindowExposed(Form1);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  answer.start(5);
+  QElapsedTimer clock;
+  for (auto _ : state) {
+    Form1->Edit2->setText(QStringLiteral("fichier"));
+    Form1->Edit1->setText(QStringLiteral("bench.p500"));
+    clock.start();
+    Form1->B_seek->click();
+    state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+  }
+  DestroyProgramWindows();
+}
+BENCHMARK(BM_QuickSearchIntoWindow)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
