@@ -24,6 +24,7 @@
 #include "engine/string_grid.h"
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
+#include "shell/console.h"
 #include "shell/program_windows.h"
 #include "tests/support/archive_server_process.h"
 
@@ -152,6 +153,24 @@ void BM_StopClickWhileFetching(benchmark::State& state) {
   DestroyProgramWindows();
 }
 BENCHMARK(BM_StopClickWhileFetching)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The console's share of a walk: two lines a page, the second the page's
+// address, into the hidden console as during a search.
+void BM_ConsoleLinesOfAWalk(benchmark::State& state) {
+  ProgramDirectory dir;
+  CreateProgramWindows();
+  const std::string address =
+      "http://127.0.0.1:8642/articles.pl?gid=902&page=123&search=fichier&thumb=";
+  for (auto _ : state) {
+    for (int page = 0; page < 500; ++page) {
+      ConsoleAddLine("Connexion \xE0 ");
+      ConsoleAddLine(address);
+    }
+    QCoreApplication::processEvents();
+  }
+  DestroyProgramWindows();
+}
+BENCHMARK(BM_ConsoleLinesOfAWalk)->Unit(benchmark::kMillisecond);
 
 // The quick search of bench/cli_vs_curl.sh into the window: 500 pages from
 // the static server named by VESKOR_ARCHIVE, rows into the result table and
