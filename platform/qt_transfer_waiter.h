@@ -3,9 +3,19 @@
 // in a nested event loop, so windows, timers and the stop button keep working
 // while a page loads. libcurl's sockets are watched with QSocketNotifier and
 // its timer is a QTimer. Must live and be used on the application's thread.
+//
+// A page that arrives within a frame of the window's last events is taken
+// without handing control to the window: otherwise a walk at network speed
+// would repaint the window for every page, and the repaints would cost far
+// more than the pages. The window still gets its events at least once a
+// frame, so the stop button answers as promptly as the screen shows it.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+
+#include <chrono>
+#include <optional>
 
 #include <map>
 #include <memory>
@@ -43,11 +53,18 @@ class QtTransferWaiter final : public TransferWaiter {
   };
   QSocketNotifier& NotifierFor(int fd, bool forWriting);
   void EndFinishedWaits();
+  // Drives the transfers with poll() alone until `done` holds or `budgetMs`
+  // has passed; window events wait meanwhile.
+  void WaitWithoutEvents(const std::function<bool()>& done, qint64 budgetMs);
 
   SocketActions* actions_ = nullptr;
   // Kept once made: libcurl reuses the same few descriptors page after page.
   std::map<int, Notifiers> notifiers_;
   QTimer timer_;
+  // When libcurl wants its timer, for the waits that bypass the event loop.
+  std::optional<std::chrono::steady_clock::time_point> timerDue_;
+  // Since the window last had its events handled by a wait of ours.
+  QElapsedTimer sinceEvents_;
   // The waits in progress, innermost last.
   std::vector<Wait> waits_;
   bool closing_ = false;
