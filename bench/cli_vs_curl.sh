@@ -18,6 +18,7 @@ build=${1:-build/default}
 archive=$build/tools/archive_server/veskor-archive
 search=$build/tools/search_cli/veskor-search
 gui_bench=$build/bench/gui_bench
+fetch_bench=$build/bench/fetch_bench
 runs=${RUNS:-11}
 
 for tool in "$archive" "$search" curl lighttpd python3 /usr/bin/time; do
@@ -137,6 +138,13 @@ compare() {
 echo "médianes de $runs passages alternés :"
 compare "serveur statique" "$static_url" "$work/curl_static.cfg"
 compare "archive fournie" "$archive_url" "$work/curl_archive.cfg"
+
+# --- one page again and again, per way of waiting ---------------------------
+if [[ -x $fetch_bench ]]; then
+  VESKOR_BENCH_URL=$static_url/p7.html QT_QPA_PLATFORM=offscreen "$fetch_bench" \
+    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null |
+    awk '/_median/ { printf "une page, %-28s : %s us (CPU %s us)\n", $1, $2, $4 }'
+fi
 
 # --- the desktop program's quick search into the window, same pages ---------
 if [[ -x $gui_bench ]]; then
