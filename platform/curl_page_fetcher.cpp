@@ -41,20 +41,21 @@ std::string CurlPageFetcher::Get(const std::string& url) {
   const unsigned abortsAtStart = aborts_.load();
   const auto aborted = [this, abortsAtStart] { return aborts_.load() != abortsAtStart; };
   CURL* easy = TakeHandle();
-  struct HandleBack {
-    CurlPageFetcher& fetcher;
-    CURL* easy;
-    ~HandleBack() { fetcher.ReturnHandle(easy); }
-  } handleBack{*this, easy};
-
   CurlTransfer transfer(easy, url, limits_, directHosts_);
+  // On every way out, a wait that throws included: libcurl must not keep a
+  // transfer whose state is gone, and the handle serves the next Get.
+  struct Release {
+    CurlPageFetcher& fetcher;
+    CurlTransfer& transfer;
+    ~Release() {
+      if (!transfer.Ended()) fetcher.multi_.Remove(transfer.Easy());
+      fetcher.ReturnHandle(transfer.Easy());
+    }
+  } release{*this, transfer};
+
   multi_.Add(easy, [&transfer](CURL*, CURLcode result) { transfer.End(result); });
   const bool waited = waiter_->WaitUntil([&] { return transfer.Ended() || aborted(); });
-
-  if (!transfer.Ended()) {
-    multi_.Remove(easy);
-    throw FetchFailure(url, waited ? AbandonedReason() : ClosingReason());
-  }
+  if (!transfer.Ended()) throw FetchFailure(url, waited ? AbandonedReason() : ClosingReason());
   return transfer.TakeBody();
 }
 
