@@ -172,10 +172,19 @@ done
 
 # Start-up to the first request: a run whose first request is refused at
 # once by a closed loopback port, so the run is little more than the start.
+# CPU time (user + system) is steadier than the wall clock on a shared
+# machine; curl loads the same libcurl and is the floor.
 closed=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+: > "$work/start_client.times"; : > "$work/start_curl.times"
 for _ in $(seq "$runs"); do
-  timed "$search" -q --archive "http://127.0.0.1:$closed" --newsgroup bench.p500 fichier | awk '{ print $1 * 1000 }'
-done | median | awk '{ printf "démarrage jusqu'"'"'à la première requête (refusée) : %.1f ms\n", $1 }'
+  timed "$search" -q --archive "http://127.0.0.1:$closed" --newsgroup bench.p500 fichier >> "$work/start_client.times"
+  timed curl -s "http://127.0.0.1:$closed/" >> "$work/start_curl.times"
+done
+start_line() { awk '{ print $1 * 1000 }' "$1" | median; awk '{ print ($2 + $3) * 1000 }' "$1" | median; }
+read -r -d '' sw sc < <(start_line "$work/start_client.times") || true
+read -r -d '' kw kc < <(start_line "$work/start_curl.times") || true
+printf "démarrage jusqu'à la première requête (refusée) : veskor-search %.0f ms (CPU %.0f ms), curl %.0f ms (CPU %.0f ms)\n" \
+  "$sw" "$sc" "$kw" "$kc"
 if ldd "$search" | grep -qi 'libQt'; then
   echo "ldd veskor-search : lié à Qt" >&2
   exit 1

@@ -69,6 +69,9 @@ CurlTransfer::CurlTransfer(CURL* easy, const std::string& url, const FetchLimits
   curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, StallSeconds(limits_));
   // Refused before a byte of the body arrives when the length is announced.
   curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
+  // A results page in one or two reads instead of three or four 16 KiB ones;
+  // the curl tool reads with the same size.
+  curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 100L * 1024);
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::Write);
   curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, detail_);

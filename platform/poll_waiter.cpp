@@ -57,7 +57,14 @@ bool PollWaiter::WaitUntil(const std::function<bool()>& done) {
     int timeoutMs = -1;
     if (deadline_) {
       const auto left = ceil<milliseconds>(*deadline_ - steady_clock::now()).count();
-      timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+      // A timer already due runs at once: libcurl asks for one after every
+      // new transfer, and a poll() for it would only cost a system call.
+      if (left <= 0) {
+        deadline_.reset();
+        actions_->OnTimeout();
+        continue;
+      }
+      timeoutMs = static_cast<int>(std::min<long long>(left, 60'000));
     }
     polled = watched_;
     polled.push_back(pollfd{wakeRead_, POLLIN, 0});
