@@ -21,12 +21,21 @@ gui_bench=$build/bench/gui_bench
 fetch_bench=$build/bench/fetch_bench
 runs=${RUNS:-11}
 
-for tool in "$archive" "$search" curl lighttpd python3 /usr/bin/time; do
+for tool in "$archive" "$search" curl lighttpd /usr/bin/time; do
   if ! command -v "$tool" >/dev/null; then
     echo "introuvable : $tool (construire d'abord, et scripts/setup pour lighttpd)" >&2
     exit 2
   fi
 done
+
+# A loopback port that nothing listens on.
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    if ! (exec 3<> "/dev/tcp/127.0.0.1/$port") 2>/dev/null; then echo "$port"; return; fi
+  done
+}
 
 work=$(mktemp -d)
 pids=()
@@ -73,7 +82,7 @@ while read -r u; do
   n=$((n + 1))
 done < "$work/urls.txt"
 
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 cat > "$work/lighttpd.conf" <<EOF
 server.document-root = "$work/www"
 server.bind = "127.0.0.1"
@@ -174,7 +183,7 @@ done
 # once by a closed loopback port, so the run is little more than the start.
 # CPU time (user + system) is steadier than the wall clock on a shared
 # machine; curl loads the same libcurl and is the floor.
-closed=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+closed=$(free_port)
 : > "$work/start_client.times"; : > "$work/start_curl.times"
 for _ in $(seq "$runs"); do
   timed "$search" -q --archive "http://127.0.0.1:$closed" --newsgroup bench.p500 fichier >> "$work/start_client.times"
