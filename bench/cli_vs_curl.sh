@@ -119,7 +119,7 @@ curl_config "$archive_url" > "$work/curl_archive.cfg"
 # One exactly timed run: "wall user sys" in seconds.
 timed() {
   local TIMEFORMAT='%3R %3U %3S'
-  { time "$@" > /dev/null 2>&1; } 2>&1
+  { time "$@" > /dev/null 2>&1 || true; } 2>&1
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
