@@ -1,7 +1,7 @@
 // The desktop program's own costs: rows poured into the result table, sorted
 // and filtered, the windows built and shown, how soon the stop button is
-// handled while a search waits for the archive, and what the progress line
-// adds to a long search.
+// handled while a search waits for the archive, what the progress line and
+// the console add to a long search.
 //
 //   QT_QPA_PLATFORM=offscreen gui_bench
 //
@@ -29,6 +29,7 @@
 #include "main_window/search_progress.h"
 #include "platform/qt_text.h"
 #include "platform/string_grid_widget.h"
+#include "shell/console.h"
 #include "shell/program_windows.h"
 #include "tests/support/archive_server_process.h"
 
@@ -294,6 +295,54 @@ void BM_Search500Pages(benchmark::State& state) {
   DestroyProgramWindows();
 }
 BENCHMARK(BM_Search500Pages)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+
+// The console's share of a walk: two lines a page, the second the page's
+// address, into the hidden console as during a search.
+void BM_ConsoleLinesOfAWalk(benchmark::State& state) {
+  ProgramDirectory dir;
+  CreateProgramWindows();
+  const std::string address =
+      "http://127.0.0.1:8642/articles.pl?gid=902&page=123&search=fichier&thumb=";
+  for (auto _ : state) {
+    for (int page = 0; page < 500; ++page) {
+      ConsoleAddLine("Connexion \xE0 ");
+      ConsoleAddLine(address);
+    }
+    QCoreApplication::processEvents();
+  }
+  DestroyProgramWindows();
+}
+BENCHMARK(BM_ConsoleLinesOfAWalk)->Unit(benchmark::kMillisecond);
+
+// The quick search of bench/cli_vs_curl.sh into the window: 500 pages from
+// the static server named by VESKOR_ARCHIVE, rows into the result table and
+// addresses into the console, from the click to "Recherche terminée".
+void BM_QuickSearchIntoWindow(benchmark::State& state) {
+  if (qEnvironmentVariableIsEmpty("VESKOR_ARCHIVE")) {
+    state.SkipWithError("VESKOR_ARCHIVE must name a server with newsgroup bench.p500");
+    return;
+  }
+  ProgramDirectory dir;
+  CreateProgramWindows();
+  Form1->show();
+  (void)QTest::qWaitForWindowExposed(Form1);
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  answer.start(5);
+  QElapsedTimer clock;
+  for (auto _ : state) {
+    Form1->Edit2->setText(QStringLiteral("fichier"));
+    Form1->Edit1->setText(QStringLiteral("bench.p500"));
+    clock.start();
+    Form1->B_seek->click();
+    state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+  }
+  DestroyProgramWindows();
+}
+BENCHMARK(BM_QuickSearchIntoWindow)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 #include "platform/fetch_guard.h"
 
 #include "engine/errors.h"
-#include "platform/http_fetcher.h"
+#include "platform/curl_page_fetcher.h"
+#include "platform/qt_transfer_waiter.h"
 
 namespace veskor {
 
@@ -47,7 +48,7 @@ class FetchGuard::ClosableFetcher final : public PageFetcher {
 
 FetchGuard::FetchGuard(QObject* parent)
     : QObject(parent),
-      network_(std::make_unique<QtPageFetcher>()),
+      network_(MakeQtPageFetcher()),
       fetcher_(std::make_unique<ClosableFetcher>(*this, *network_)) {}
 
 FetchGuard::~FetchGuard() = default;

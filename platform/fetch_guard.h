@@ -30,7 +30,7 @@ class FetchAbandoned final : public FetchError {
   using FetchError::FetchError;
 };
 
-class QtPageFetcher;
+class CurlPageFetcher;
 
 class FetchGuard : public QObject {
   Q_OBJECT
@@ -67,7 +67,7 @@ class FetchGuard : public QObject {
   bool closed_ = false;
   int fetching_ = 0;  // Gets in progress
   bool abandoning_ = false;
-  std::unique_ptr<QtPageFetcher> network_;
+  std::unique_ptr<CurlPageFetcher> network_;
   std::unique_ptr<ClosableFetcher> fetcher_;
 };
 

@@ -1,5 +1,5 @@
-// The engine and the Qt fetch together against the bundled archive server:
-// real pages, real HTTP, and every way the server can misbehave.
+// The engine and the fetcher, waiting in Qt's event loop, against the bundled
+// archive server: real pages, real HTTP, and every way the server can misbehave.
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -9,7 +9,7 @@
 #include "engine/errors.h"
 #include "engine/memory_grid.h"
 #include "searches/search_commands.h"
-#include "platform/http_fetcher.h"
+#include "platform/qt_transfer_waiter.h"
 #include "tests/engine/fake_archive.h"
 #include "tests/support/archive_server_process.h"
 
@@ -52,10 +52,10 @@ class ArchiveWalkTest : public QObject {
                       std::function<void()> whileWaiting = {}) {
     FetchLimits limits;
     limits.stallTimeout = 1s;
-    QtPageFetcher fetcher(limits);
+    const auto fetcher = MakeQtPageFetcher(limits);
     testing::RecordingConsole console;
     MemoryGrid table(4, 2);
-    SearchContext ctx{server_->Url(), fetcher, table, console, {}};
+    SearchContext ctx{server_->Url(), *fetcher, table, console, {}};
     if (whileWaiting) QTimer::singleShot(100, whileWaiting);
     std::string error;
     try {
@@ -128,9 +128,9 @@ class ArchiveWalkTest : public QObject {
     QVERIFY(gone.Started());
     const std::string url = gone.Url();
     gone.Stop();
-    QtPageFetcher fetcher;
+    const auto fetcher = MakeQtPageFetcher();
     try {
-      fetcher.Get(IdLookupAddress(url, "fr.rec.photo"));
+      fetcher->Get(IdLookupAddress(url, "fr.rec.photo"));
       QFAIL("no error");
     } catch (const FetchError& e) {
       QVERIFY2(std::string(e.what()).find("Impossible de joindre " + url) == 0, e.what());

@@ -1,15 +1,15 @@
 // veskor-search: the quick search and the group search of the desktop program,
 // run from a terminal, with the hits written to standard output.
 
-#include <QCoreApplication>
-
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "engine/archive_requests.h"
-#include "platform/http_fetcher.h"
+#include "platform/curl_page_fetcher.h"
+#include "platform/poll_waiter.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
 #include "tools/search_cli/search_ending.h"
@@ -29,12 +29,9 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   const CliOptions& options = std::get<CliOptions>(parsed);
-  // Qt reads options of its own from the command line; it gets none of ours.
-  int qtArgc = 1;
-  QCoreApplication app(qtArgc, argv);
   const std::string server = veskor::NormalizeArchiveServer(
       options.archive ? *options.archive : veskor::DefaultArchiveServer());
-  veskor::QtPageFetcher fetcher;
+  veskor::CurlPageFetcher fetcher(std::make_unique<veskor::PollWaiter>());
   InstallInterruptHandler(options.quiet);
   return RunCliSearch(options, server, fetcher, stdout, stderr);
 }

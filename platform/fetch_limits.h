@@ -1,0 +1,22 @@
+#pragma once
+// The limits every page fetch runs under. Settable so that tests can use
+// short ones; the program keeps the defaults.
+
+#include <chrono>
+#include <cstdint>
+
+namespace veskor {
+
+struct FetchLimits {
+  // A transfer that makes no progress for this long fails. libcurl counts in
+  // whole seconds: a shorter time is rounded up to the next second.
+  std::chrono::milliseconds stallTimeout{30'000};
+  // A body larger than this fails as soon as the excess arrives.
+  std::int64_t maxBodyBytes = std::int64_t{64} << 20;
+  int maxRedirects = 5;
+  // Connections open at once to all servers together, for transfers run side
+  // by side; a lone Get needs one.
+  int maxConnections = 4;
+};
+
+}  // namespace veskor
