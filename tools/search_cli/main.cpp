@@ -13,6 +13,7 @@
 #include "main_window/search_commands.h"
 #include "platform/cp1252.h"
 #include "platform/http_fetcher.h"
+#include "platform/program_version.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
 #include "tools/search_cli/row_output.h"
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
   const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (std::holds_alternative<HelpRequest>(parsed)) {
     std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (std::holds_alternative<VersionRequest>(parsed)) {
+    std::fputs(veskor::VersionText("veskor-search").c_str(), stdout);
     return 0;
   }
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
