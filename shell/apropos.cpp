@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "platform/design_fonts.h"
+#include "platform/program_version.h"
 #include "platform/message_box.h"
 #include "platform/window_placement.h"
 
@@ -54,7 +55,8 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Tool) {
   Panel1->setLineWidth(1);
   Panel1->setFont(DesignFont(DesignFace::Verdana, 11));
 
-  Label2 = Label(Panel1, QStringLiteral("Veskor 1.0"), 32, 16);
+  Label2 = Label(Panel1, QStringLiteral("Veskor ") + QString::fromLatin1(veskor::ProgramVersion()),
+                 32, 16);
   Label2->setFont(DesignFont(DesignFace::Verdana, 13, true));
   Label2->adjustSize();
 

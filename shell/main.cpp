@@ -1,11 +1,21 @@
 // Veskor: searches a web archive of Usenet newsgroups for a word.
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "main_window/main_form.h"
 #include "platform/message_box.h"
+#include "shell/command_line.h"
 #include "shell/program_windows.h"
 #include "shell/veskor_application.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that no display is needed for them.
+  const veskor::StartDecision decision = veskor::AnswerCommandLine(
+      std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+  if (!decision.startWindows) return decision.exitCode;
+
   VeskorApplication app(argc, argv);
   veskor::RunReported([] {
     CreateProgramWindows();

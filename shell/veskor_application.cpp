@@ -3,12 +3,13 @@
 #include <QIcon>
 
 #include "platform/message_box.h"
+#include "platform/program_version.h"
 
 VeskorApplication::VeskorApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // The caption of every message box.
   setApplicationName(QStringLiteral("Veskor"));
-  setApplicationVersion(QStringLiteral("1.0"));
-  setDesktopFileName(QStringLiteral("veskor"));
+  setApplicationVersion(QString::fromLatin1(veskor::ProgramVersion()));
+  setDesktopFileName(QStringLiteral("org.example.veskor"));
   setWindowIcon(QIcon(QStringLiteral(":/veskor/veskor.png")));
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_version.h"
 #include "tools/archive_server/demo_corpus.h"
 #include "tools/archive_server/options.h"
 #include "tools/archive_server/server.h"
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
   const ServerOptions& options = parse.options;
   if (options.help) {
     std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs(veskor::VersionText("veskor-archive").c_str(), stdout);
     return 0;
   }
 

@@ -1,6 +1,8 @@
 #include "tools/archive_server/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace veskor::archive {
 namespace {
@@ -32,9 +34,19 @@ OptionsParse ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (name == "--version") {
+      options.version = true;
+      continue;
+    }
     if (name == "--verbose") {
       options.verbose = true;
       continue;
+    }
+    static constexpr const char* kValued[] = {"--host", "--port", "--page-size", "--slow-ms",
+                                              "--stall-s", "--corpus", "--fault"};
+    if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
+      parse.error = "option inconnue : " + name;
+      return parse;
     }
     if (!hasValue) {
       if (i + 1 >= args.size()) {
@@ -61,9 +73,6 @@ OptionsParse ParseOptions(const std::vector<std::string>& args) {
     } else if (name == "--fault") {
       options.fault = ParseFault(value);
       ok = options.fault.has_value();
-    } else {
-      parse.error = "option inconnue : " + name;
-      return parse;
     }
     if (!ok) {
       parse.error = "valeur invalide pour " + name + " : « " + value + " »";
@@ -87,7 +96,8 @@ std::string UsageText() {
          "                     se comportent mal : slow stall reset 500 redirect\n"
          "                     redirectloop nul huge nopl notresults\n"
          "  --verbose          une ligne par requête sur la sortie d'erreur\n"
-         "  --help             cette aide\n";
+         "  --help             cette aide\n"
+         "  --version          la version et la licence\n";
 }
 
 }  // namespace veskor::archive

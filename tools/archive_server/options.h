@@ -19,6 +19,7 @@ struct ServerOptions {
   std::optional<Fault> fault;  // --fault: every results page misbehaves
   bool verbose = false;        // one line per request on stderr
   bool help = false;
+  bool version = false;
 };
 
 struct OptionsParse {

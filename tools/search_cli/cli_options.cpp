@@ -56,6 +56,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       continue;
     }
     if (arg == "--help" || arg == "-h") return HelpRequest{};
+    if (arg == "--version") return VersionRequest{};
     if (arg == "--grid") {
       options.allRows = true;
       continue;
@@ -132,6 +133,7 @@ deviennent le joker « % » de l'archive.
   -q, --quiet      ne pas écrire les lignes « Connexion à » et les adresses
                    sur la sortie d'erreur
   -h, --help       afficher cette aide
+  --version        afficher la version et la licence
 
 Sans --csv, chaque ligne donne Sujet, Date, Posteur et Newsgroup séparés par
 des tabulations, sans ligne de titres ; une tabulation ou une fin de ligne à

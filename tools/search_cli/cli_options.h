@@ -23,13 +23,14 @@ struct CliOptions {
 };
 
 struct HelpRequest {};
+struct VersionRequest {};
 
 // A French sentence, in UTF-8, telling what is wrong with the command line.
 struct UsageError {
   std::string message;
 };
 
-using ParsedCommandLine = std::variant<CliOptions, HelpRequest, UsageError>;
+using ParsedCommandLine = std::variant<CliOptions, HelpRequest, VersionRequest, UsageError>;
 
 // `args` are the arguments after the program name, as the terminal gave them
 // (UTF-8).

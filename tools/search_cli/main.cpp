@@ -10,6 +10,7 @@
 #include "engine/archive_requests.h"
 #include "platform/curl_page_fetcher.h"
 #include "platform/poll_waiter.h"
+#include "platform/program_version.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
 #include "tools/search_cli/search_ending.h"
@@ -22,6 +23,10 @@ int Run(int argc, char** argv) {
   const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (std::holds_alternative<HelpRequest>(parsed)) {
     std::fputs(UsageText().c_str(), stdout);
+    return kExitDone;
+  }
+  if (std::holds_alternative<VersionRequest>(parsed)) {
+    std::fputs(veskor::VersionText("veskor-search").c_str(), stdout);
     return kExitDone;
   }
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
