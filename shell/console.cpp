@@ -26,6 +26,28 @@ TForm2::~TForm2() {
   if (Form2 == this) Form2 = nullptr;
 }
 
+void TForm2::AddLine(const QString& line) {
+  if (isVisible()) {
+    Memo1->appendPlainText(line);
+    return;
+  }
+  pending_.append(line);
+  // Memo1 keeps kMaxLines at most, so older waiting lines would be dropped
+  // anyway.
+  if (pending_.size() > kMaxLines) pending_.removeFirst();
+}
+
+void TForm2::FlushPending() {
+  if (pending_.isEmpty()) return;
+  Memo1->appendPlainText(pending_.join(QLatin1Char('\n')));
+  pending_.clear();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+  FlushPending();
+  QWidget::showEvent(event);
+}
+
 void ConsoleAddLine(std::string text) {
-  if (Form2) Form2->Memo1->appendPlainText(veskor::FromAnsi(text));
+  if (Form2) Form2->AddLine(veskor::FromAnsi(text));
 }

@@ -2,6 +2,7 @@
 // The console window: a plain log of every results page a search fetches,
 // written to whether it is shown or not.
 
+#include <QStringList>
 #include <QWidget>
 #include <string>
 
@@ -16,9 +17,22 @@ class TForm2 : public QWidget {
 
   QPlainTextEdit* Memo1;
 
+  // Appends one line. While the window is hidden, lines wait and go into
+  // Memo1 together when it is shown: laying out two lines per page in a
+  // window nobody sees cost a long search more than its table did.
+  void AddLine(const QString& line);
+  // Puts the waiting lines into Memo1 now (for whoever reads it directly).
+  void FlushPending();
+
   // The console keeps this many lines at most, dropping the oldest: a day of
   // searching must not fill the memory with page addresses.
   static constexpr int kMaxLines = 100'000;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QStringList pending_;
 };
 
 extern TForm2* Form2;

@@ -37,7 +37,10 @@ QByteArray ShippedLogo() {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList ConsoleLines() { return Form2->Memo1->toPlainText().split(QLatin1Char('\n')); }
+QStringList ConsoleLines() {
+  Form2->FlushPending();
+  return Form2->Memo1->toPlainText().split(QLatin1Char('\n'));
+}
 
 QString RowText(int row) {
   QStringList cells;

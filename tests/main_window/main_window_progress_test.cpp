@@ -84,7 +84,8 @@ class MainWindowProgressTest : public ProgramTestCase {
     QFETCH(QStringList, seen);
     QFETCH(QString, end);
     QStringList texts;
-    connect(Form2->Memo1, &QPlainTextEdit::textChanged, this, [&] {
+    // Rows come in page by page: the line as it stands while each page is cut.
+    connect(Form1->SG_resultats->model(), &QAbstractItemModel::rowsInserted, this, [&] {
       if (texts.isEmpty() || texts.last() != Progress()) texts << Progress();
     });
     QString shownAtTheEnd;
