@@ -32,22 +32,26 @@ class RecordedRows : public ResultTable {
   void Replay(ResultTable& table, std::size_t firstRow) const;
 
   // Bytes held by the recording, for the bound on pages kept in advance.
-  std::size_t Footprint() const { return footprint_; }
+  std::size_t Footprint() const {
+    return calls_.capacity() * sizeof(Call) + texts_.capacity();
+  }
 
  private:
   enum class Kind { RowCount, Cell, Link };
+  // Texts live end to end in one buffer: a page of a thousand hits would
+  // otherwise cost thousands of small allocations on top of the table's own.
   struct Call {
     Kind kind;
     int col;
     std::size_t row;  // the new row count, for Kind::RowCount
-    std::string text;
+    std::size_t textStart, textSize;
   };
-  void Record(Call call);
+  void Record(Kind kind, int col, std::size_t row, std::string_view text);
 
   int cols_;
   std::size_t rowCount_ = 1;
-  std::size_t footprint_ = 0;
   std::vector<Call> calls_;
+  std::string texts_;
 };
 
 }  // namespace veskor
