@@ -39,14 +39,17 @@ std::map<std::string, std::string> Archive(unsigned seed, FaultAt fault, std::st
   for (int n = 0; n < 6; ++n) {
     const std::string id = std::to_string(n == 5 ? 10 : 10 + n);
     groupFile += "fr.ng" + std::to_string(n) + "\r\n" + id + "\r\n";
-    const int last = std::max(1 + static_cast<int>(random() % 4), n == fault.group ? fault.page : 0);
+    const int drawn = 1 + static_cast<int>(random() % 4);
+    const int last = std::max(drawn, n == fault.group ? fault.page : 0);
     for (int p = 1; p <= last && n < 5; ++p) {
       std::string body = "<table>\r\n";
       for (unsigned h = random() % 4; h > 0; --h)
-        body += testing::Hit(id + "-" + std::to_string(p) + "-" + std::to_string(h), "5/5", "po", id);
+        body += testing::Hit(id + "-" + std::to_string(p) + "-" + std::to_string(h), "5/5", "po",
+                             id);
       const bool faulty = n == fault.group && p == fault.page;
       if (faulty && fault.kind == Fault::HalfCut)
-        body += "<td><a href=\"x&quot; yEnc</a><td nowrap>&nbsp;1&nbsp;</td><span>(1)&nbsp; p</span></td>\r\n";
+        body += "<td><a href=\"x&quot; yEnc</a><td nowrap>&nbsp;1&nbsp;</td>"
+                "<span>(1)&nbsp; p</span></td>\r\n";
       if (faulty && fault.kind == Fault::Missing) continue;
       const std::string link = p < last ? "<a>" + std::to_string(p + 1) + "</a>" : "";
       pages[p == 1 ? FirstPageAddress(kServer, "w", id) : NextPageAddress(kServer, id, p, "w")] =
@@ -171,8 +174,8 @@ TEST_P(ConcurrentGroupSearch, ShowsWhatTheSequentialSearchShows) {
   const std::size_t pages = Sequential(StopKind::None, 0).pagesDone.size();
   int errors = 0, runs = 0;
   // Past the last page shown, the stop never comes: the whole search runs.
-  for (std::size_t at = c.stop == StopKind::AfterPage; at <= (c.stop == StopKind::None ? 0 : pages + 1);
-       ++at, ++runs) {
+  const std::size_t lastMoment = c.stop == StopKind::None ? 0 : pages + 1;
+  for (std::size_t at = c.stop == StopKind::AfterPage; at <= lastMoment; ++at, ++runs) {
     FakeConcurrentFetcher net;
     net.random.seed(c.seed * 100 + static_cast<unsigned>(at));
     std::size_t stoppedAt = at;
@@ -181,14 +184,16 @@ TEST_P(ConcurrentGroupSearch, ShowsWhatTheSequentialSearchShows) {
     ASSERT_EQ(seen, Sequential(stopped ? c.stop : StopKind::None, stoppedAt)) << "stop at " << at;
     errors += !seen.error.empty();
 
-    const std::size_t fromStop = stopped && seen.error.empty() ? returnedAtStop_ : net.returned.size();
+    const std::size_t fromStop =
+        stopped && seen.error.empty() ? returnedAtStop_ : net.returned.size();
     for (std::size_t i = fromStop; i < net.returned.size(); ++i)
       EXPECT_NE(std::find(seen.console.begin(), seen.console.end(), net.returned[i]),
                 seen.console.end())
           << net.returned[i] << " came back after the stop at " << at << " and was not shown";
     EXPECT_TRUE(net.inFlight.empty());
     EXPECT_EQ(net.startsOverLimit, 0u);
-    EXPECT_EQ(net.mostInFlight, std::min({c.connections, std::size_t{6}, std::max(c.limits.pages, std::size_t{1})}));
+    const std::size_t aheadAllowed = std::max(c.limits.pages, std::size_t{1});
+    EXPECT_EQ(net.mostInFlight, std::min({c.connections, std::size_t{6}, aheadAllowed}));
     EXPECT_LE(heldMost_, c.mostHeld);
   }
   // The fault is met by some stops and, when a stop can come before it, not by all.
