@@ -12,6 +12,7 @@
 #include "engine/archive_requests.h"
 #include "engine/recorded_rows.h"
 #include "engine/results_page.h"
+#include "searches/search_commands.h"
 
 namespace veskor {
 namespace {
@@ -205,12 +206,11 @@ void WalkNewsgroupsSideBySide(SearchContext& ctx, ConcurrentFetcher& fetcher,
   SideBySideWalks(ctx, fetcher, pattern, entries, limits).Run();
 }
 
-void RunGroupSearch(SearchContext& ctx, ConcurrentFetcher& fetcher, std::string_view word,
-                    std::string_view groupName, WalkAheadLimits limits) {
-  ResetGrid(ctx.table);
-  LowerStopFlag();
-  const std::string pattern = SpacesToPercent(word);
-  WalkNewsgroupsSideBySide(ctx, fetcher, pattern, ReadGroupForSearch(groupName), limits);
+SearchOutcome RunGroupSearch(SearchContext& ctx, ConcurrentFetcher& fetcher, std::string_view word,
+                             std::string_view groupName, WalkAheadLimits limits) {
+  GroupSearchPlan plan = StartGroupSearch(ctx, word, groupName);
+  WalkNewsgroupsSideBySide(ctx, fetcher, plan.pattern, plan.entries, limits);
+  return plan.outcome;
 }
 
 }  // namespace veskor

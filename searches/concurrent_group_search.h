@@ -17,6 +17,7 @@
 #include "engine/concurrent_fetcher.h"
 #include "engine/page_walker.h"
 #include "groups/group_store.h"
+#include "searches/search_outcome.h"
 
 namespace veskor {
 
@@ -40,8 +41,10 @@ void WalkNewsgroupsSideBySide(SearchContext& ctx, ConcurrentFetcher& fetcher,
 
 // The group search over several connections: clears the table, lowers the
 // stop flag and walks every newsgroup of the group file "<group>.txt" side by
-// side. Shows what RunGroupSearch(ctx, word, groupName) shows.
-void RunGroupSearch(SearchContext& ctx, ConcurrentFetcher& fetcher, std::string_view word,
-                    std::string_view groupName, WalkAheadLimits limits = {});
+// side. Shows and returns what RunGroupSearch(ctx, word, groupName) shows
+// and returns.
+SearchOutcome RunGroupSearch(SearchContext& ctx, ConcurrentFetcher& fetcher,
+                             std::string_view word, std::string_view groupName,
+                             WalkAheadLimits limits = {});
 
 }  // namespace veskor
