@@ -18,6 +18,7 @@
 #include "main_window/find_bar.h"
 #include "main_window/results_menu.h"
 #include "main_window/search_progress.h"
+#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "groups/combo_drop_down.h"
 #include "platform/message_box.h"
@@ -202,7 +203,11 @@ void TForm1::B_veskoClick() {
   const std::string word = veskor::ToAnsi(Edit2->text());
   // The chosen group's name; empty when none is chosen.
   const std::string group = veskor::ToAnsi(ComboBox2->currentText());
-  RunSearch(true, [&](veskor::SearchContext& ctx) { return veskor::RunGroupSearch(ctx, word, group); });
+  // The newsgroups' walks run side by side: the network is waited for once,
+  // not once per page, and the table fills as the one-by-one walk fills it.
+  RunSearch(true, [&](veskor::SearchContext& ctx) {
+    return veskor::RunGroupSearch(ctx, fetches_.SideBySideFetcher(), word, group);
+  });
 }
 
 bool TForm1::AcceptedForArchive(const QString& subject, const QString& text) {

@@ -33,6 +33,9 @@ class CurlPageFetcher final : public PageFetcher {
   void Abort();
 
  private:
+  // Runs its transfers on this fetcher's connections and handles.
+  friend class CurlConcurrentFetcher;
+
   CURL* TakeHandle();
   void ReturnHandle(CURL* easy);
 

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/concurrent_fetcher.h"
 #include "engine/errors.h"
 #include "engine/page_fetcher.h"
 
@@ -30,6 +31,7 @@ class FetchAbandoned final : public FetchError {
   using FetchError::FetchError;
 };
 
+class CurlConcurrentFetcher;
 class CurlPageFetcher;
 
 class FetchGuard : public QObject {
@@ -44,6 +46,9 @@ class FetchGuard : public QObject {
   // The fetcher the program's commands share. Once the guard is closed, its
   // Get throws FetchError at once instead of reaching the network.
   PageFetcher& Fetcher();
+  // The same connections, for the group search's walks side by side. Its
+  // waits obey Close and AbandonWaitingFetch as Fetcher's Gets do.
+  ConcurrentFetcher& SideBySideFetcher();
 
   // For the program closing: a fetch still waiting fails at once and no later
   // fetch starts. Commands then end without reporting anything.
@@ -62,6 +67,9 @@ class FetchGuard : public QObject {
  private:
   friend class FetchScope;
   class ClosableFetcher;
+  class ClosableConcurrentFetcher;
+  // Whether the fetch that just ended was the one given up.
+  bool LeaveFetch();
 
   bool busy_ = false;
   bool closed_ = false;
@@ -69,6 +77,8 @@ class FetchGuard : public QObject {
   bool abandoning_ = false;
   std::unique_ptr<CurlPageFetcher> network_;
   std::unique_ptr<ClosableFetcher> fetcher_;
+  std::unique_ptr<CurlConcurrentFetcher> concurrentNetwork_;
+  std::unique_ptr<ClosableConcurrentFetcher> concurrentFetcher_;
 };
 
 // Holds the guard from construction to destruction, if it was free.

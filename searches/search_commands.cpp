@@ -1,7 +1,6 @@
 #include "searches/search_commands.h"
 
 #include "engine/archive_requests.h"
-#include "groups/group_store.h"
 
 namespace veskor {
 namespace {
@@ -29,26 +28,32 @@ SearchOutcome RunQuickSearch(SearchContext& ctx, std::string_view word,
   return outcome;
 }
 
-SearchOutcome RunGroupSearch(SearchContext& ctx, std::string_view word,
-                             std::string_view groupName) {
+GroupSearchPlan StartGroupSearch(SearchContext& ctx, std::string_view word,
+                                 std::string_view groupName) {
   ResetGrid(ctx.table);
   LowerStopFlag();
-  const std::string pattern = SpacesToPercent(word);
-  SearchOutcome outcome;
-  const auto entries = ReadGroupForSearch(groupName);
+  GroupSearchPlan plan;
+  plan.pattern = SpacesToPercent(word);
+  auto entries = ReadGroupForSearch(groupName);
   if (!entries) {
-    outcome.missingGroupFile = std::string(groupName) + ".txt";
-    return outcome;
+    plan.outcome.missingGroupFile = std::string(groupName) + ".txt";
+    return plan;
   }
-  if (entries->empty()) outcome.emptyGroup = std::string(groupName);
+  if (entries->empty()) plan.outcome.emptyGroup = std::string(groupName);
+  plan.entries = std::move(*entries);
+  for (const GroupEntry& entry : plan.entries) Count(plan.outcome, entry.archiveId, entry.newsgroup);
+  return plan;
+}
+
+SearchOutcome RunGroupSearch(SearchContext& ctx, std::string_view word,
+                             std::string_view groupName) {
+  GroupSearchPlan plan = StartGroupSearch(ctx, word, groupName);
   // The flag is not looked at between newsgroups: after a stop, every later
   // newsgroup still gets its first page, and only that.
-  for (const GroupEntry& entry : *entries) {
-    ScrapeResultsPage(ctx, FirstPageAddress(ctx.server, pattern, entry.archiveId), 1,
-                      ctx.table.RowCount() - 1, pattern, entry.archiveId, entry.newsgroup);
-    Count(outcome, entry.archiveId, entry.newsgroup);
-  }
-  return outcome;
+  for (const GroupEntry& entry : plan.entries)
+    ScrapeResultsPage(ctx, FirstPageAddress(ctx.server, plan.pattern, entry.archiveId), 1,
+                      ctx.table.RowCount() - 1, plan.pattern, entry.archiveId, entry.newsgroup);
+  return plan.outcome;
 }
 
 }  // namespace veskor

@@ -53,7 +53,8 @@ class MainWindowProgressTest : public ProgramTestCase {
   }
 
   void init() {
-    Start({{"gpeliste.lst", CrLfLines({"deux", "vide"})},
+    Start({{"gpeliste.lst", CrLfLines({"deux", "vide", "bloque"})},
+           {"bloque.txt", CrLfLines({"premier", "fault-stall-p2", "second", "fault-slow-p9"})},
            {"deux.txt", CrLfLines({"premier", "fault-slow-p9", "second", "fault-slow-p9"})},
            {"vide.txt", CrLfLines({"rien", "424242"})},
            {"logo2.bmp", ShippedLogo()}},
@@ -107,15 +108,19 @@ class MainWindowProgressTest : public ProgramTestCase {
   // seconds of the stop is given up, and the search ends as a stopped one.
   void stopGivesUpAStalledPage_data() {
     QTest::addColumn<bool>("byEscape");
-    QTest::newRow("stop button") << false;
-    QTest::newRow("Escape") << true;
+    QTest::addColumn<bool>("groupSearch");
+    QTest::newRow("stop button") << false << false;
+    QTest::newRow("Escape") << true << false;
+    // The first newsgroup's page 2 stalls while the walks ahead go on.
+    QTest::newRow("group search") << false << true;
   }
   void stopGivesUpAStalledPage() {
     QFETCH(bool, byEscape);
+    QFETCH(bool, groupSearch);
     QElapsedTimer sinceStop;
     QTimer stopAtPage2;
     connect(&stopAtPage2, &QTimer::timeout, [&] {
-      if (ConsoleLines().size() < 5) return;
+      if (Rows() < 23) return;
       stopAtPage2.stop();
       sinceStop.start();
       if (byEscape) QTest::keyClick(Form1->Edit2, Qt::Key_Escape);
@@ -125,7 +130,12 @@ class MainWindowProgressTest : public ProgramTestCase {
     Form1->Edit2->setText(QStringLiteral("fichier"));
     Form1->Edit1->setText(QStringLiteral("fault-stall-p2"));
     Form1->Edit2->setFocus();
-    Form1->B_seek->click();
+    if (groupSearch) {
+      ChooseGroup(QStringLiteral("bloque"));
+      Form1->B_vesko->click();
+    } else {
+      Form1->B_seek->click();
+    }
     QVERIFY(sinceStop.isValid());
     QVERIFY2(sinceStop.elapsed() < 3000, qPrintable(QString::number(sinceStop.elapsed())));
     QCOMPARE(messages_->Texts(), QStringList{kDone});

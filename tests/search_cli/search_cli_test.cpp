@@ -109,6 +109,11 @@ TEST_F(SearchCliTest, GroupSearchReadsTheGroupFileOfTheWorkingDirectory) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, std::string("été indien\t09/07/2005\tjean@exemple.fr\tfr.test.autre\n") +
                          kBlankRow + kBlankRow);
+  // One connection: one page after the other, the same output.
+  const CliRun oneByOne = Search(
+      {"-q", "--grid", "--connexions", "1", "--group", "vacances d'été", "été indien"}, settings);
+  EXPECT_EQ(oneByOne.exitCode, 0) << oneByOne.err;
+  EXPECT_EQ(oneByOne.out, run.out);
 }
 
 TEST_F(SearchCliTest, AFailureExitsWith1AndKeepsTheRowsAlreadyPrinted) {
@@ -182,7 +187,15 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--newsgroup", "a", "mot\xCE\xA9"},
                   "le caractère « Ω » de « motΩ » n'existe pas en Windows-1252, "
                   "le jeu de caractères de l'archive"},
-        UsageCase{{"--group", "\xFF", "mot"}, "un argument n'est pas du texte UTF-8 valide"}));
+        UsageCase{{"--group", "\xFF", "mot"}, "un argument n'est pas du texte UTF-8 valide"},
+        UsageCase{{"--group", "g", "--connexions", "0", "mot"},
+                  "--connexions attend un nombre de 1 à 16 : 0"},
+        UsageCase{{"--group", "g", "--connexions=17", "mot"},
+                  "--connexions attend un nombre de 1 à 16 : 17"},
+        UsageCase{{"--group", "g", "--connexions", "-1", "mot"},
+                  "--connexions attend un nombre de 1 à 16 : -1"},
+        UsageCase{{"--group", "g", "--connexions=4x", "mot"},
+                  "--connexions attend un nombre de 1 à 16 : 4x"}));
 
 TEST(SearchCliHelp, PrintsTheUsageAndSucceeds) {
   const CliRun run = RunSearchCli({"--help"});

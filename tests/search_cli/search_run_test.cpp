@@ -17,6 +17,7 @@
 
 #include "engine/archive_requests.h"
 #include "tests/engine/fake_archive.h"
+#include "tests/searches/fake_concurrent_fetcher.h"
 #include "tools/search_cli/search_run.h"
 
 // Every allocation fails while this is set: how a search runs out of memory.
@@ -90,7 +91,9 @@ class SearchRunTest : public ::testing::Test {
     options.word = "w";
     options.quiet = true;
     options.allRows = grid;
-    return RunCliSearch(options, kServer, archive, out ? out : out_, err_);
+    testing::FakeConcurrentFetcher net;
+    net.archive.pages = archive.pages;
+    return RunCliSearch(options, kServer, archive, net, out ? out : out_, err_);
   }
 
   FakeArchive archive;

@@ -7,8 +7,10 @@
 
 #include "engine/archive_requests.h"
 #include "engine/memory_grid.h"
+#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "../engine/fake_archive.h"
+#include "fake_concurrent_fetcher.h"
 #include "tests/support/scratch_dir.h"
 
 namespace veskor {
@@ -115,6 +117,16 @@ TEST_F(SearchCommandsTest, GroupSearchOfAMissingOrEmptyGroupSearchesNothing) {
   EXPECT_EQ(table.RowCount(), 2u);
   EXPECT_EQ(Column(0), "|");
   EXPECT_EQ(StopFlag.load(), 0);
+
+  // The side-by-side walk starts and ends the same way.
+  testing::FakeConcurrentFetcher net;
+  table.SetRowCount(6);
+  RaiseStopFlag();
+  EXPECT_EQ(RunGroupSearch(ctx, net, "w", "absent").missingGroupFile, "absent.txt");
+  EXPECT_EQ(table.RowCount(), 2u);
+  EXPECT_EQ(StopFlag.load(), 0);
+  EXPECT_EQ(RunGroupSearch(ctx, net, "w", "").emptyGroup, "");
+  EXPECT_TRUE(net.returned.empty());
 }
 
 TEST_F(SearchCommandsTest, ErrorsEndTheGroupSearchAndKeepItsRows) {

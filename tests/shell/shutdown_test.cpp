@@ -2,6 +2,7 @@
 // archive that does not answer, and also with the other windows open.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,12 +30,23 @@ class ShutdownTest : public QObject {
 
   void closingDuringAFetchEndsTheProgram_data() {
     QTest::addColumn<bool>("othersOpen");
-    QTest::newRow("main window alone") << false;
-    QTest::newRow("console and about window open") << true;
+    QTest::addColumn<bool>("groupSearch");
+    QTest::addColumn<int>("consoleLines");
+    QTest::newRow("main window alone") << false << false << 3;
+    QTest::newRow("console and about window open") << true << false << 3;
+    // Its newsgroups walked side by side: the whole first newsgroup is shown
+    // while several stalling pages are in flight.
+    QTest::newRow("group search") << false << true << 7;
   }
   void closingDuringAFetchEndsTheProgram() {
     QFETCH(bool, othersOpen);
-    WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})}, {"logo2.bmp", ShippedLogo()}});
+    QFETCH(bool, groupSearch);
+    QFETCH(int, consoleLines);
+    WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})},
+                          {"Informatique.txt",
+                           CrLfLines({"fr.test.fichiers", "9999", "fr.bloque", "fault-stall",
+                                      "fr.bloque.aussi", "fault-stall"})},
+                          {"logo2.bmp", ShippedLogo()}});
     MessageWatcher messages;
     RunningProgram program(server_->Url());
     if (othersOpen) {
@@ -47,8 +59,13 @@ class ShutdownTest : public QObject {
     // The stalling newsgroup sends part of its page, then nothing more.
     After(0, [&] {
       Form1->Edit2->setText(QStringLiteral("fichier"));
-      Form1->Edit1->setText(QStringLiteral("fault-stall"));
-      Form1->B_seek->click();
+      if (groupSearch) {
+        Form1->ComboBox2->setCurrentIndex(0);
+        Form1->B_vesko->click();
+      } else {
+        Form1->Edit1->setText(QStringLiteral("fault-stall"));
+        Form1->B_seek->click();
+      }
       searchReturned = true;
     });
     After(500, [&] {
@@ -65,7 +82,7 @@ class ShutdownTest : public QObject {
     QVERIFY(searchReturned);
     QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
     QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(" / ")));
-    QCOMPARE(ConsoleLines().size(), 3);
+    QCOMPARE(ConsoleLines().size(), consoleLines);
   }
 
   // Destroyed without a close (by another part of the program, a plug-in or

@@ -1,5 +1,6 @@
 #include "tools/search_cli/cli_options.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/cp1252.h"
@@ -41,7 +42,7 @@ std::variant<std::string, UsageError> ToWindows1252(const std::string& arg) {
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CliOptions options;
-  std::optional<std::string> newsgroup, group;
+  std::optional<std::string> newsgroup, group, connections;
   std::vector<std::string> words;
   bool optionsEnded = false;
 
@@ -80,6 +81,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (arg == "--archive") slot = &options.archive;
     else if (arg == "--newsgroup") slot = &newsgroup;
     else if (arg == "--group") slot = &group;
+    else if (arg == "--connexions") slot = &connections;
     if (slot == nullptr) return UsageError{"option inconnue : " + args[i]};
     if (!value) {
       if (i + 1 >= args.size()) return UsageError{"l'option " + arg + " demande une valeur"};
@@ -94,6 +96,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (words.empty()) return UsageError{"le mot à chercher manque"};
   if (words.size() > 1)
     return UsageError{"un seul mot à chercher est attendu (mettez plusieurs mots entre guillemets)"};
+
+  if (connections) {
+    const std::string& n = *connections;
+    const bool digits = !n.empty() && n.size() <= 2 &&
+                        std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::size_t count = digits ? std::stoul(n) : 0;
+    if (count < 1 || count > kMostConnections)
+      return UsageError{"--connexions attend un nombre de 1 à " + std::to_string(kMostConnections) +
+                        " : " + n};
+    options.connections = count;
+  }
 
   options.groupSearch = group.has_value();
   // Every text goes to the engine in the archive's character set.
@@ -113,7 +126,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   return R"(Usage : veskor-search [--archive URL] [--grid] [--csv] [-q]
-                     (--newsgroup NOM | --group NOM) MOT
+                     [--connexions N] (--newsgroup NOM | --group NOM) MOT
 
 Cherche MOT dans l'archive des newsgroups et écrit les réponses sur la sortie
 standard, page par page, à mesure que les pages arrivent. Les espaces de MOT
@@ -122,7 +135,12 @@ deviennent le joker « % » de l'archive.
   --newsgroup NOM  recherche rapide dans le newsgroup NOM (son ID est demandé
                    à l'archive)
   --group NOM      recherche dans chaque newsgroup du groupe NOM, d'après le
-                   fichier NOM.txt du répertoire courant
+                   fichier NOM.txt du répertoire courant ; les pages des
+                   newsgroups sont demandées d'avance, plusieurs à la fois,
+                   et écrites dans l'ordre du fichier
+  --connexions N   au plus N connexions à l'archive à la fois pendant une
+                   recherche de groupe (1 à 16, 4 par défaut ; 1 : une page
+                   après l'autre)
   --archive URL    adresse de l'archive ; à défaut, la variable d'environnement
                    VESKOR_ARCHIVE, puis l'adresse intégrée au programme
   --grid           toutes les lignes du tableau de résultats, y compris la

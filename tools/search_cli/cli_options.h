@@ -1,6 +1,7 @@
 #pragma once
 // The command line of veskor-search.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <variant>
@@ -17,6 +18,7 @@ struct CliOptions {
   bool allRows = false;                // --grid
   RowFormat format = RowFormat::Tsv;   // --csv
   bool quiet = false;                  // -q
+  std::size_t connections = 4;         // --connexions, for the group search
   bool groupSearch = false;            // --group rather than --newsgroup
   std::string target;                  // the newsgroup or the group name
   std::string word;
@@ -29,6 +31,9 @@ struct VersionRequest {};
 struct UsageError {
   std::string message;
 };
+
+// What --connexions accepts: the archive is somebody else's server.
+inline constexpr std::size_t kMostConnections = 16;
 
 using ParsedCommandLine = std::variant<CliOptions, HelpRequest, VersionRequest, UsageError>;
 

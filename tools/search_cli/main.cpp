@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/archive_requests.h"
+#include "platform/curl_concurrent_fetcher.h"
 #include "platform/curl_page_fetcher.h"
 #include "platform/poll_waiter.h"
 #include "platform/program_version.h"
@@ -36,9 +37,13 @@ int Run(int argc, char** argv) {
   const CliOptions& options = std::get<CliOptions>(parsed);
   const std::string server = veskor::NormalizeArchiveServer(
       options.archive ? *options.archive : veskor::DefaultArchiveServer());
-  veskor::CurlPageFetcher fetcher(std::make_unique<veskor::PollWaiter>());
+  veskor::FetchLimits limits;
+  limits.maxConnections = static_cast<int>(options.connections);
+  veskor::CurlPageFetcher fetcher(std::make_unique<veskor::PollWaiter>(), limits);
+  // Over the same connections: the quick search's ID lookup and the pages.
+  veskor::CurlConcurrentFetcher groupFetcher(fetcher);
   InstallInterruptHandler(options.quiet);
-  return RunCliSearch(options, server, fetcher, stdout, stderr);
+  return RunCliSearch(options, server, fetcher, groupFetcher, stdout, stderr);
 }
 
 }  // namespace

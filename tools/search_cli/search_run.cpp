@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/cp1252.h"
+#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tools/search_cli/row_output.h"
 #include "tools/search_cli/search_ending.h"
@@ -32,7 +33,7 @@ void Say(std::FILE* err, const std::string& utf8) {
 }
 
 int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-           std::FILE* out, std::FILE* err) {
+           ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
   StderrConsole console(err, options.quiet);
   RowPrinter printer(out, options.format, options.allRows);
   StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
@@ -45,8 +46,9 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
   printer.PrintHeader();
   SearchOutcome outcome;
   try {
-    outcome = options.groupSearch ? RunGroupSearch(ctx, options.word, options.target)
-                                  : RunQuickSearch(ctx, options.word, options.target);
+    outcome = options.groupSearch
+                  ? RunGroupSearch(ctx, groupFetcher, options.word, options.target)
+                  : RunQuickSearch(ctx, options.word, options.target);
   } catch (const OutputError&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -66,9 +68,9 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
 }  // namespace
 
 int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-                 std::FILE* out, std::FILE* err) {
+                 ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
   try {
-    return Search(options, server, fetcher, out, err);
+    return Search(options, server, fetcher, groupFetcher, out, err);
   } catch (const OutputError& e) {
     // `| head` has all it wanted: nobody is left to tell.
     if (e.ReaderGone()) return kExitDone;

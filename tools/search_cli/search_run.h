@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/concurrent_fetcher.h"
 #include "engine/page_fetcher.h"
 #include "tools/search_cli/cli_options.h"
 
@@ -12,8 +13,9 @@ namespace veskor::search_cli {
 
 // Never throws: a failure of the search, of the output or of memory ends it
 // with status 1 and a message; a reader that went away ends it silently with
-// status 0, as a stop does.
+// status 0, as a stop does. The group search walks its newsgroups side by
+// side through `groupFetcher`; the quick search fetches through `fetcher`.
 int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-                 std::FILE* out, std::FILE* err);
+                 ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err);
 
 }  // namespace veskor::search_cli
