@@ -3,45 +3,38 @@
 #include "engine/errors.h"
 #include "platform/curl_concurrent_fetcher.h"
 #include "platform/curl_page_fetcher.h"
+#include "platform/fetch_failure.h"
 #include "platform/qt_transfer_waiter.h"
 
 namespace veskor {
 
-namespace {
-
-FetchError ClosingFailure(const std::string& url) {
-  return FetchError("Impossible de joindre " + url +
-                    " : requ\xEAte abandonn\xE9" "e, le programme se ferme");
+template <class Wait>
+auto FetchGuard::GuardedWait(const std::string& url, Wait&& wait) -> decltype(wait()) {
+  // Abort reaches only the fetch waiting at that moment; a closing program
+  // must not start another one, nor take a page that had already come in.
+  if (closed_) throw FetchFailure(url, ClosingReason());
+  ++fetching_;
+  try {
+    auto result = wait();
+    // Given up too late: the page came in, the command goes on with it.
+    LeaveFetch();
+    return result;
+  } catch (const FetchError& error) {
+    const bool abandoned = LeaveFetch();
+    if (abandoned && !closed_) throw FetchAbandoned(error.what());
+    throw;
+  } catch (...) {
+    LeaveFetch();
+    throw;
+  }
 }
-
-FetchAbandoned AbandonedFailure(const std::string& url) {
-  return FetchAbandoned("Impossible de joindre " + url + " : requ\xEAte abandonn\xE9" "e");
-}
-
-}  // namespace
 
 class FetchGuard::ClosableFetcher final : public PageFetcher {
  public:
-  ClosableFetcher(FetchGuard& guard, PageFetcher& network)
-      : guard_(guard), network_(network) {}
+  ClosableFetcher(FetchGuard& guard, PageFetcher& network) : guard_(guard), network_(network) {}
 
   std::string Get(const std::string& url) override {
-    // Abort reaches only the fetch waiting at that moment; a closing program
-    // must not start another one either.
-    if (guard_.Closed()) throw ClosingFailure(url);
-    ++guard_.fetching_;
-    try {
-      std::string body = network_.Get(url);
-      guard_.LeaveFetch();
-      return body;
-    } catch (const FetchError&) {
-      const bool abandoned = guard_.LeaveFetch();
-      if (abandoned && !guard_.Closed()) throw AbandonedFailure(url);
-      throw;
-    } catch (...) {
-      guard_.LeaveFetch();
-      throw;
-    }
+    return guard_.GuardedWait(url, [&] { return network_.Get(url); });
   }
 
  private:
@@ -49,8 +42,7 @@ class FetchGuard::ClosableFetcher final : public PageFetcher {
   PageFetcher& network_;
 };
 
-// The waits of a side-by-side walk under the same rules as a Get: none once
-// the program closes, and the stop's grace gives up the wait in progress.
+// The waits of a side-by-side walk under the same rules as a Get.
 class FetchGuard::ClosableConcurrentFetcher final : public ConcurrentFetcher {
  public:
   ClosableConcurrentFetcher(FetchGuard& guard, CurlConcurrentFetcher& network)
@@ -64,23 +56,7 @@ class FetchGuard::ClosableConcurrentFetcher final : public ConcurrentFetcher {
   void Cancel(RequestId id) noexcept override { network_.Cancel(id); }
 
   FetchCompletion WaitForAny() override {
-    // A page that had already come in is not taken once the program closes:
-    // the search must end at once, not show one more page.
-    if (guard_.Closed()) throw ClosingFailure(std::string());
-    ++guard_.fetching_;
-    try {
-      FetchCompletion completion = network_.WaitForAny();
-      // Given up too late: the page came in, the search goes on with it.
-      guard_.LeaveFetch();
-      return completion;
-    } catch (const FetchError& error) {
-      const bool abandoned = guard_.LeaveFetch();
-      if (abandoned && !guard_.Closed()) throw FetchAbandoned(error.what());
-      throw;
-    } catch (...) {
-      guard_.LeaveFetch();
-      throw;
-    }
+    return guard_.GuardedWait(std::string(), [&] { return network_.WaitForAny(); });
   }
 
  private:

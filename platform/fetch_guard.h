@@ -68,6 +68,11 @@ class FetchGuard : public QObject {
   friend class FetchScope;
   class ClosableFetcher;
   class ClosableConcurrentFetcher;
+  // Runs one wait of a command's fetch (for the page at `url`, when there is
+  // one) under the guard's rules: none once the program closes, and the wait
+  // that AbandonWaitingFetch gives up ends in FetchAbandoned.
+  template <class Wait>
+  auto GuardedWait(const std::string& url, Wait&& wait) -> decltype(wait());
   // Whether the fetch that just ended was the one given up.
   bool LeaveFetch();
 
