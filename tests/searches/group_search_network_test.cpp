@@ -264,8 +264,11 @@ TEST_P(ConnectionLimitTest, IsNeverExceededAndConnectionsAreKept) {
   const Seen sequential = Sequential(kNoStop);
   archive_->ResetCounts();
   EXPECT_EQ(SideBySide(kNoStop, limit), sequential);
-  // Six walks, each with one page in flight at most.
-  EXPECT_EQ(archive_->MostInFlight(), std::min(limit, 6));
+  // Six walks, each with one page in flight at most. How many the server sees
+  // at once depends on how fast the quick newsgroups answer, so only the bound
+  // is exact; the slow first newsgroup makes room for a second request.
+  EXPECT_LE(archive_->MostInFlight(), std::min(limit, 6));
+  EXPECT_GE(archive_->MostInFlight(), std::min(limit, 2));
   // Kept alive: no more connections than may be open at once.
   EXPECT_LE(archive_->Connections(), static_cast<std::size_t>(limit));
 }
