@@ -163,6 +163,34 @@ class ProgramDirectory {
   QString previous_;
 };
 
+// The program's windows, the main window shown, every message box answered
+// at once (the searches end on one), for as long as the object lives.
+class ShownProgram {
+ public:
+  ShownProgram() {
+    CreateProgramWindows();
+    Form1->show();
+    (void)QTest::qWaitForWindowExposed(Form1);
+    QObject::connect(&answer_, &QTimer::timeout, [] {
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    answer_.start(5);
+  }
+  ~ShownProgram() { DestroyProgramWindows(); }
+  ShownProgram(const ShownProgram&) = delete;
+  ShownProgram& operator=(const ShownProgram&) = delete;
+
+  // Runs the quick search of `word` in `newsgroup` to its end.
+  static void QuickSearch(const QString& word, const QString& newsgroup) {
+    Form1->Edit2->setText(word);
+    Form1->Edit1->setText(newsgroup);
+    Form1->B_seek->click();
+  }
+
+ private:
+  QTimer answer_;
+};
+
 // The part of start-up that is the program's own: the four windows built,
 // the main window shown and its group list loaded.
 void BM_WindowsUp(benchmark::State& state) {
@@ -188,20 +216,12 @@ void BM_StopClickWhileFetching(benchmark::State& state) {
   }
   ProgramDirectory dir;
   qputenv("VESKOR_ARCHIVE", QByteArray::fromStdString(server.Url()));
-  CreateProgramWindows();
-  Form1->show();
-  (void)QTest::qWaitForWindowExposed(Form1);
+  const ShownProgram program;
 
   QElapsedTimer clock;
   qint64 clickedAt = 0;
   qint64 handledAt = 0;
   QObject::connect(Form1->Button2, &QPushButton::clicked, [&] { handledAt = clock.nsecsElapsed(); });
-  // The closing message box is answered at once.
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) box->close();
-  });
-  answer.start(5);
 
   for (auto _ : state) {
     QTimer::singleShot(1000, [&] {
@@ -215,12 +235,9 @@ void BM_StopClickWhileFetching(benchmark::State& state) {
                                   new QMouseEvent(QEvent::MouseButtonRelease, at, Form1->Button2->mapToGlobal(at),
                                                   Qt::LeftButton, Qt::NoButton, {}));
     });
-    Form1->Edit2->setText(QStringLiteral("fichier"));
-    Form1->Edit1->setText(QStringLiteral("fault-slow"));
-    Form1->B_seek->click();
+    ShownProgram::QuickSearch(QStringLiteral("fichier"), QStringLiteral("fault-slow"));
     state.SetIterationTime(static_cast<double>(handledAt - clickedAt) / 1e9);
   }
-  DestroyProgramWindows();
 }
 BENCHMARK(BM_StopClickWhileFetching)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -278,24 +295,11 @@ void BM_Search500Pages(benchmark::State& state) {
   }
   ProgramDirectory dir;
   qputenv("VESKOR_ARCHIVE", QByteArray::fromStdString(server.Url()));
-  CreateProgramWindows();
-  Form1->show();
-  (void)QTest::qWaitForWindowExposed(Form1);
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) box->close();
-  });
-  answer.start(5);
-  for (auto _ : state) {
-    Form1->Edit2->setText(QStringLiteral("fichier"));
-    Form1->Edit1->setText(QStringLiteral("fr.bench"));
-    Form1->B_seek->click();
-  }
+  const ShownProgram program;
+  for (auto _ : state) ShownProgram::QuickSearch(QStringLiteral("fichier"), QStringLiteral("fr.bench"));
   state.counters["rows"] = static_cast<double>(Form1->SG_resultats->RowCount());
-  DestroyProgramWindows();
 }
 BENCHMARK(BM_Search500Pages)->Iterations(3)->Unit(benchmark::kMillisecond);
-
 
 // The console's share of a walk: two lines a page, the second the page's
 // address, into the hidden console as during a search.
@@ -324,23 +328,13 @@ void BM_QuickSearchIntoWindow(benchmark::State& state) {
     return;
   }
   ProgramDirectory dir;
-  CreateProgramWindows();
-  Form1->show();
-  (void)QTest::qWaitForWindowExposed(Form1);
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) box->close();
-  });
-  answer.start(5);
+  const ShownProgram program;
   QElapsedTimer clock;
   for (auto _ : state) {
-    Form1->Edit2->setText(QStringLiteral("fichier"));
-    Form1->Edit1->setText(QStringLiteral("bench.p500"));
     clock.start();
-    Form1->B_seek->click();
+    ShownProgram::QuickSearch(QStringLiteral("fichier"), QStringLiteral("bench.p500"));
     state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
   }
-  DestroyProgramWindows();
 }
 BENCHMARK(BM_QuickSearchIntoWindow)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
