@@ -24,13 +24,8 @@ for tool in "${servers[@]}" curl; do
   command -v "$tool" >/dev/null || { echo "archive_page_cost: $tool not found" >&2; exit 2; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 # One newsgroup whose 10,000 posts all hold the word: 500 pages of 20.
 awk 'BEGIN {
@@ -47,12 +42,10 @@ curl_config() {
   done
 }
 
-urls=()
+server_pids=()
 for i in "${!servers[@]}"; do
-  "${servers[$i]}" --port 0 --corpus "$work/corpus.tsv" > "$work/server$i.out" &
-  pids[i]=$!
-  for _ in $(seq 100); do grep -q 'listening on' "$work/server$i.out" && break; sleep 0.05; done
-  url=$(sed -n 's/^listening on \(http[^ ]*\)$/\1/p' "$work/server$i.out")
+  start_server url "$work/server$i.out" "${servers[$i]}" --port 0 --corpus "$work/corpus.tsv"
+  server_pids[i]=$server_pid
   [[ -n $url ]] || { echo "archive_page_cost: ${servers[$i]} did not start" >&2; exit 1; }
   curl_config "$url" > "$work/curl$i.cfg"
 done
@@ -61,20 +54,18 @@ done
 # so none of a run's work leaves with an exited thread).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d\n", n }'; }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 # Warm-up: the first run of each server fills caches on both sides.
 for i in "${!servers[@]}"; do curl -s -K "$work/curl$i.cfg"; done
 
 for run in $(seq "$runs"); do
   for i in "${!servers[@]}"; do
-    before=$(cpu_ns "${pids[$i]}")
+    before=$(cpu_ns "${server_pids[$i]}")
     start=$(date +%s%N)
     # curl runs in the foreground: its end is waited for, never polled.
     connects=$(curl -s -w '%{num_connects}\n' -K "$work/curl$i.cfg" |
                awk '{ n += $1 } END { print n }')
     wall_ns=$(( $(date +%s%N) - start ))
-    after=$(cpu_ns "${pids[$i]}")
+    after=$(cpu_ns "${server_pids[$i]}")
     echo "$(( wall_ns / 1000 / pages )) $(( (after - before) / 1000 / pages )) $connects" \
       >> "$work/result$i.txt"
   done

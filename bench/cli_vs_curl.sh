@@ -37,13 +37,8 @@ free_port() {
   done
 }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
 # Three newsgroups whose every post holds the word: 100, 500 and 1,000 pages
 # of 20 hits.
@@ -57,13 +52,7 @@ awk 'BEGIN {
   }
 }' > "$work/corpus.tsv"
 
-"$archive" --port 0 --page-size 20 --corpus "$work/corpus.tsv" > "$work/server.out" &
-pids+=($!)
-for _ in $(seq 100); do
-  grep -q 'listening on' "$work/server.out" 2>/dev/null && break
-  sleep 0.1
-done
-archive_url=$(sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$work/server.out" | head -n 1)
+start_server archive_url "$work/server.out" "$archive" --port 0 --page-size 20 --corpus "$work/corpus.tsv"
 [[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
 
 # --- the pages, rendered once, served by lighttpd ---------------------------
@@ -121,8 +110,6 @@ timed() {
   local TIMEFORMAT='%3R %3U %3S'
   { time "$@" > /dev/null 2>&1 || true; } 2>&1
 }
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Alternating runs of veskor-search and curl against one server.
 compare() {

@@ -27,30 +27,13 @@ done
 # Run from the group file's folder.
 search=$(realpath "$search")
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
 
-# Starts a server that prints "listening on URL" and echoes that URL.
-start_server() {
-  local out=$1; shift
-  "$@" > "$out" 2>/dev/null &
-  pids+=($!)
-  for _ in $(seq 100); do
-    grep -q 'listening on' "$out" 2>/dev/null && break
-    sleep 0.1
-  done
-  sed -n 's/.*listening on \(http[^ ]*\).*/\1/p' "$out" | head -n 1
-}
-
-archive_url=$(start_server "$work/archive.out" "$archive" --port 0 --corpus "$corpus")
+start_server archive_url "$work/archive.out" "$archive" --port 0 --corpus "$corpus"
 [[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
 archive_port=${archive_url##*:}
-relay_url=$(start_server "$work/relay.out" "$relay" --port 0 --target-port "$archive_port" --delay-ms "$delay")
+start_server relay_url "$work/relay.out" "$relay" --port 0 --target-port "$archive_port" --delay-ms "$delay"
 [[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
 
 # The group file, in the working directory where veskor-search looks.
@@ -67,8 +50,6 @@ timed() {
   local TIMEFORMAT='%3R'
   { time run_search "$@" -q > /dev/null 2>&1 || true; } 2>&1
 }
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 compare() {
   local label=$1 url=$2
