@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/curl_page_fetcher.h"
-#include "platform/poll_waiter.h"
+#include "network/curl_page_fetcher.h"
+#include "network/poll_waiter.h"
 #include "platform/qt_transfer_waiter.h"
 
 namespace {

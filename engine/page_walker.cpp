@@ -15,7 +15,8 @@ std::optional<NextPage> FollowNextPage(const SearchContext& ctx, std::string_vie
                                        long long page, std::string_view word,
                                        std::string_view archiveId) {
   const long long next = page + 1;
-  const std::string linkText = ">" + std::to_string(next) + "<";
+  std::string linkText = ">";
+  linkText.append(std::to_string(next)).push_back('<');
   if (FindMarker(remaining, linkText) == kNotFound) return std::nullopt;
   return NextPage{NextPageAddress(ctx.server, archiveId, next, word), next};
 }

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "groups/file_replace.h"
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor {
 namespace {

@@ -1,9 +1,9 @@
 #include "platform/fetch_guard.h"
 
 #include "engine/errors.h"
-#include "platform/curl_concurrent_fetcher.h"
-#include "platform/curl_page_fetcher.h"
-#include "platform/fetch_failure.h"
+#include "network/curl_concurrent_fetcher.h"
+#include "network/curl_page_fetcher.h"
+#include "network/fetch_failure.h"
 #include "platform/qt_transfer_waiter.h"
 
 namespace veskor {

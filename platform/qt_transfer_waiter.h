@@ -21,8 +21,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/curl_page_fetcher.h"
-#include "platform/transfer_waiter.h"
+#include "network/curl_page_fetcher.h"
+#include "network/transfer_waiter.h"
 
 class QEventLoop;
 class QSocketNotifier;

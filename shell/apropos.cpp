@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "platform/design_fonts.h"
-#include "platform/program_version.h"
+#include "base/program_version.h"
 #include "platform/message_box.h"
 #include "platform/window_placement.h"
 

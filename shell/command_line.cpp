@@ -1,6 +1,6 @@
 #include "shell/command_line.h"
 
-#include "platform/program_version.h"
+#include "base/program_version.h"
 
 namespace veskor {
 

@@ -3,7 +3,7 @@
 #include <QIcon>
 
 #include "platform/message_box.h"
-#include "platform/program_version.h"
+#include "base/program_version.h"
 
 VeskorApplication::VeskorApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // The caption of every message box.

@@ -157,7 +157,6 @@ class StringGridWidgetTest : public QObject {
   void windowsAreMovedJustOnScreen_data() {
     QTest::addColumn<QRect>("outer");
     QTest::addColumn<QRect>("fitted");
-    const QRect screen(0, 0, 1280, 800);
     QTest::newRow("inside") << QRect(304, 117, 400, 400) << QRect(304, 117, 400, 400);
     QTest::newRow("above the top") << QRect(145, -8, 825, 696) << QRect(145, 0, 825, 696);
     QTest::newRow("left of the screen") << QRect(-130, 143, 756, 520) << QRect(0, 143, 756, 520);

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "engine/memory_grid.h"
-#include "platform/curl_concurrent_fetcher.h"
-#include "platform/curl_page_fetcher.h"
-#include "platform/poll_waiter.h"
+#include "network/curl_concurrent_fetcher.h"
+#include "network/curl_page_fetcher.h"
+#include "network/poll_waiter.h"
 #include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tests/engine/fake_archive.h"
-#include "tests/platform/loopback_server.h"
+#include "tests/network/loopback_server.h"
 #include "tests/support/scratch_dir.h"
 
 namespace veskor {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor::archive {
 namespace {

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor::archive {
 namespace {
@@ -106,14 +107,20 @@ std::vector<GroupPlan> Plans() {
 }
 // clang-format on
 
-std::string FillTemplate(std::string text, int number, int year) {
-  for (std::size_t at; (at = text.find("{n}")) != std::string::npos;) {
-    text.replace(at, 3, std::to_string(number));
+// Every `key` of `text` replaced by `value`, built by appending: GCC 12 takes
+// string::replace with a freshly made number for an overlapping copy.
+std::string ReplaceAll(std::string_view text, std::string_view key, std::string_view value) {
+  std::string out;
+  for (std::size_t at; (at = text.find(key)) != std::string_view::npos;
+       text.remove_prefix(at + key.size())) {
+    out.append(text.substr(0, at)).append(value);
   }
-  for (std::size_t at; (at = text.find("{y}")) != std::string::npos;) {
-    text.replace(at, 3, std::to_string(year));
-  }
-  return text;
+  return out.append(text);
+}
+
+std::string FillTemplate(std::string_view text, int number, int year) {
+  return ReplaceAll(ReplaceAll(text, "{n}", std::to_string(number)), "{y}",
+                    std::to_string(year));
 }
 
 Post GeneratedPost(const GroupPlan& plan, Lcg& rng) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/program_version.h"
+#include "base/program_version.h"
 #include "tools/archive_server/demo_corpus.h"
 #include "tools/archive_server/options.h"
 #include "tools/archive_server/server.h"

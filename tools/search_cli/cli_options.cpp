@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor::search_cli {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/archive_requests.h"
-#include "platform/curl_concurrent_fetcher.h"
-#include "platform/curl_page_fetcher.h"
-#include "platform/poll_waiter.h"
-#include "platform/program_version.h"
+#include "network/curl_concurrent_fetcher.h"
+#include "network/curl_page_fetcher.h"
+#include "network/poll_waiter.h"
+#include "base/program_version.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
 #include "tools/search_cli/search_ending.h"

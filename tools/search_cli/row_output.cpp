@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor::search_cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "tools/search_cli/search_ending.h"
 
 #include "engine/readable_text.h"
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 
 namespace veskor::search_cli {
 

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "platform/cp1252.h"
+#include "base/cp1252.h"
 #include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tools/search_cli/row_output.h"

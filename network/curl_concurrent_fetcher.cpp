@@ -1,10 +1,10 @@
-#include "platform/curl_concurrent_fetcher.h"
+#include "network/curl_concurrent_fetcher.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform/curl_transfer.h"
-#include "platform/fetch_failure.h"
+#include "network/curl_transfer.h"
+#include "network/fetch_failure.h"
 
 namespace veskor {
 

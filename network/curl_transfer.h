@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/fetch_limits.h"
+#include "network/fetch_limits.h"
 
 namespace veskor {
 

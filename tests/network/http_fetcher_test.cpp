@@ -19,12 +19,12 @@
 #include <thread>
 
 #include "engine/errors.h"
-#include "platform/curl_multi.h"
-#include "platform/curl_page_fetcher.h"
-#include "platform/curl_transfer.h"
-#include "platform/poll_waiter.h"
+#include "network/curl_multi.h"
+#include "network/curl_page_fetcher.h"
+#include "network/curl_transfer.h"
+#include "network/poll_waiter.h"
 #include "platform/qt_transfer_waiter.h"
-#include "tests/platform/loopback_server.h"
+#include "tests/network/loopback_server.h"
 
 using veskor::CurlPageFetcher;
 using veskor::FetchError;

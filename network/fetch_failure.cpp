@@ -1,4 +1,4 @@
-#include "platform/fetch_failure.h"
+#include "network/fetch_failure.h"
 
 #include "engine/readable_text.h"
 

@@ -1,4 +1,4 @@
-#include "platform/poll_waiter.h"
+#include "network/poll_waiter.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,10 +1,10 @@
-#include "platform/curl_transfer.h"
+#include "network/curl_transfer.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/fetch_failure.h"
+#include "network/fetch_failure.h"
 
 namespace veskor {
 namespace {

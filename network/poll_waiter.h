@@ -10,7 +10,7 @@
 
 #include <poll.h>
 
-#include "platform/transfer_waiter.h"
+#include "network/transfer_waiter.h"
 
 namespace veskor {
 

@@ -1,9 +1,9 @@
-#include "platform/curl_page_fetcher.h"
+#include "network/curl_page_fetcher.h"
 
 #include <new>
 
-#include "platform/curl_transfer.h"
-#include "platform/fetch_failure.h"
+#include "network/curl_transfer.h"
+#include "network/fetch_failure.h"
 
 namespace veskor {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/errors.h"
-#include "platform/fetch_limits.h"
+#include "network/fetch_limits.h"
 
 namespace veskor {
 

@@ -12,9 +12,9 @@
 #include <curl/curl.h>
 
 #include "engine/page_fetcher.h"
-#include "platform/curl_multi.h"
-#include "platform/fetch_limits.h"
-#include "platform/transfer_waiter.h"
+#include "network/curl_multi.h"
+#include "network/fetch_limits.h"
+#include "network/transfer_waiter.h"
 
 namespace veskor {
 

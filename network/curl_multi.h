@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "platform/transfer_waiter.h"
+#include "network/transfer_waiter.h"
 
 namespace veskor {
 

@@ -1,4 +1,4 @@
-#include "platform/program_version.h"
+#include "base/program_version.h"
 
 // The build passes the project's version; a compiler run by hand gets a
 // visible placeholder rather than a made-up number.

@@ -1,4 +1,4 @@
-#include "platform/curl_multi.h"
+#include "network/curl_multi.h"
 
 #include <memory>
 #include <new>

@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "engine/concurrent_fetcher.h"
-#include "platform/curl_page_fetcher.h"
+#include "network/curl_page_fetcher.h"
 
 namespace veskor {
 
