@@ -16,7 +16,8 @@ struct StartDecision {
 };
 
 // `args` without the program name. Writes the help, the version or the
-// complaint to `out` or `err`.
+// complaint to `out` or `err`; a help or version that cannot be written is
+// a failure, said on `err`.
 StartDecision AnswerCommandLine(const std::vector<std::string>& args, std::FILE* out,
                                 std::FILE* err);
 

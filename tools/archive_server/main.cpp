@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/process_start.h"
 #include "base/program_version.h"
 #include "tools/archive_server/demo_corpus.h"
 #include "tools/archive_server/options.h"
@@ -16,6 +17,8 @@
 using namespace veskor::archive;
 
 int main(int argc, char** argv) {
+  // Its log may go to a file (--verbose 2>log).
+  veskor::IgnoreFileSizeSignal();
   const OptionsParse parse = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parse.error.empty()) {
     std::fprintf(stderr, "veskor-archive : %s\n\n%s", parse.error.c_str(), UsageText().c_str());
