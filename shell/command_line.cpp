@@ -26,7 +26,7 @@ StartDecision Answered(const std::string& text, std::FILE* out, std::FILE* err) 
 }  // namespace
 
 std::string ProgramUsageText() {
-  return "Usage : veskor [--help | --version]\n"
+  return "Usage : veskor [--help | --version | --message TEXTE]\n"
          "\n"
          "Cherche un mot dans l'archive web des newsgroups Usenet et réunit les\n"
          "réponses dans un tableau. Le programme se lance sans argument et travaille\n"
@@ -39,7 +39,10 @@ std::string ProgramUsageText() {
          "VESKOR_ARCHIVE, à défaut l'adresse intégrée au programme.\n"
          "\n"
          "  -h, --help     afficher cette aide\n"
-         "  --version      afficher la version et la licence\n";
+         "  --version      afficher la version et la licence\n"
+         "  --message TEXTE\n"
+         "                 montrer TEXTE dans une fenêtre de message, puis finir (le\n"
+         "                 lanceur y signale ce qui l'empêche de démarrer Veskor)\n";
 }
 
 StartDecision AnswerCommandLine(const std::vector<std::string>& args, std::FILE* out,
@@ -54,9 +57,20 @@ StartDecision AnswerCommandLine(const std::vector<std::string>& args, std::FILE*
     return Answered(ProgramUsageText(), out, err);
   if (args.size() == 1 && option == "--version")
     return Answered(VersionText("veskor"), out, err);
+  if (args.size() == 2 && option == "--message") {
+    decision.showMessage = true;
+    decision.message = args[1];
+    return decision;
+  }
+  if (args.size() == 1 && option == "--message") {
+    std::fprintf(err, "veskor : l'option --message attend un texte\n\n%s",
+                 ProgramUsageText().c_str());
+    return EndWith(kExitUsage);
+  }
   // The first word that is not an answerable request on its own.
   std::size_t culprit = 0;
   if (option == "--help" || option == "-h" || option == "--version") culprit = 1;
+  if (option == "--message") culprit = 2;
   std::fprintf(err, "veskor : option inconnue : %s\n\n%s", args[culprit].c_str(),
                ProgramUsageText().c_str());
   return EndWith(kExitUsage);

@@ -13,6 +13,9 @@ namespace veskor {
 struct StartDecision {
   bool startWindows = false;
   int exitCode = 0;  // when the windows are not started
+  // --message: a text (UTF-8) to show in a message box instead of the windows.
+  bool showMessage = false;
+  std::string message;
 };
 
 // `args` without the program name. Writes the help, the version or the

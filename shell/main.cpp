@@ -16,9 +16,13 @@ int main(int argc, char** argv) {
   // Answered before Qt starts, so that no display is needed for them.
   const veskor::StartDecision decision = veskor::AnswerCommandLine(
       std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
-  if (!decision.startWindows) return decision.exitCode;
+  if (!decision.startWindows && !decision.showMessage) return decision.exitCode;
 
   VeskorApplication app(argc, argv);
+  if (decision.showMessage) {
+    veskor::ShowMessage(QString::fromUtf8(decision.message));
+    return 0;
+  }
   veskor::RunReported([] {
     CreateProgramWindows();
     Form1->show();
