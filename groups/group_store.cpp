@@ -177,11 +177,12 @@ std::vector<std::string> ApplyListChanges(std::vector<std::string> names,
       case ListChange::Kind::Append:
         names.push_back(change.name);
         break;
-      case ListChange::Kind::Remove:
+      case ListChange::Kind::Remove: {
         if (equal.empty()) break;
-        names.erase(names.begin() +
-                    static_cast<std::ptrdiff_t>(equal[std::min(change.occurrence, equal.size() - 1)]));
+        const std::size_t at = equal[std::min(change.occurrence, equal.size() - 1)];
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(at));
         break;
+      }
     }
   }
   return names;

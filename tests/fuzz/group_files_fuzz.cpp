@@ -122,7 +122,8 @@ void CheckGroupFile(const std::string& name, std::string_view bytes) {
   veskor::ReadGroupIntoGrid(name, grid);
   const std::size_t rows = (lines.size() + 1) / 2;
   Check(grid.RowCount() == rows + 2);
-  for (std::size_t i = 0; i < lines.size(); ++i) Check(grid.Cell(int(i % 2), 1 + i / 2) == lines[i]);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    Check(grid.Cell(int(i % 2), 1 + i / 2) == lines[i]);
   Check(grid.Cell(0, rows + 1).empty() && grid.Cell(1, rows + 1).empty());
   if (lines.size() % 2 == 1) Check(grid.Cell(1, rows).empty());
 
@@ -140,7 +141,8 @@ void CheckGroupFile(const std::string& name, std::string_view bytes) {
     const auto saved = veskor::ReadGroupForSearch(name);
     Check(saved.has_value() && saved->size() == kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
-      Check((*saved)[i].newsgroup == kept[i].newsgroup && (*saved)[i].archiveId == kept[i].archiveId);
+      Check((*saved)[i].newsgroup == kept[i].newsgroup &&
+            (*saved)[i].archiveId == kept[i].archiveId);
   } catch (const veskor::StoreError&) {
     Check(HoldsCr(keptFields) && ReadBack(path) == lines);
   }

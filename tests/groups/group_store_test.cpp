@@ -278,7 +278,9 @@ TEST(ListChanges, ReplayGivesTheEditorsListAndKeepsOtherWritersNames) {
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  const auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  const auto below = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
   const Lines pool{"a", "b", "c", ""};
   for (int session = 0; session < 2000; ++session) {
     Lines base;
@@ -290,10 +292,10 @@ TEST(ListChanges, ReplayGivesTheEditorsListAndKeepsOtherWritersNames) {
       const auto listed = std::find(editor.begin(), editor.end(), name) != editor.end();
       if (below(3) == 0 && !editor.empty()) {
         const std::size_t at = below(editor.size());
-        const auto occurrence = static_cast<std::size_t>(
-            std::count(editor.begin(), editor.begin() + static_cast<std::ptrdiff_t>(at), editor[at]));
-        changes.push_back({ListChange::Kind::Remove, editor[at], occurrence});
-        editor.erase(editor.begin() + static_cast<std::ptrdiff_t>(at));
+        const auto place = editor.begin() + static_cast<std::ptrdiff_t>(at);
+        const auto occurrence = static_cast<std::size_t>(std::count(editor.begin(), place, *place));
+        changes.push_back({ListChange::Kind::Remove, *place, occurrence});
+        editor.erase(place);
       } else if (below(2) == 0 && !listed) {
         changes.push_back({ListChange::Kind::Relist, name});
         editor.push_back(name);
