@@ -20,17 +20,10 @@ corpus=$(cd "$(dirname "$0")" && pwd)/group_search_corpus.tsv
 runs=${RUNS:-11}
 delay=${DELAY_MS:-25}
 
-for tool in "$archive" "$update" "$relay"; do
-  [[ -x $tool ]] || { echo "introuvable : $tool (construire d'abord)" >&2; exit 2; }
-done
-
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "$0")/bench_lib.sh"
-
-start_server archive_url "$work/archive.out" "$archive" --port 0 --corpus "$corpus"
-[[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
-start_server relay_url "$work/relay.out" "$relay" --port 0 --target-port "${archive_url##*:}" --delay-ms "$delay"
-[[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
+need_tools "$archive" "$update" "$relay"
+start_far_archive "$archive" "$relay" "$corpus" "$delay"
 
 mapfile -t newsgroups < <(seq -f 'fr.bench.groupe%02g' 1 20)
 
@@ -48,18 +41,13 @@ compare() {
     echo "$label : les lignes diffèrent entre 1 et 4 connexions" >&2
     exit 1
   fi
-  : > "$work/one.times"; : > "$work/four.times"
-  for _ in $(seq "$runs"); do
-    timed "$url" 1 >> "$work/one.times"
-    timed "$url" 4 >> "$work/four.times"
-  done
   local one four found
-  one=$(median < "$work/one.times")
-  four=$(median < "$work/four.times")
+  read -r one four < <(alternate_medians "$runs" "timed $url 1" "timed $url 4")
   found=$(grep -c '|41' "$work/rows4.txt" || true)
-  awk -v l="$label" -v o="$one" -v f="$four" -v n="${#newsgroups[@]}" -v k="$found" 'BEGIN {
-    printf "%-16s %d newsgroups (%d IDs) identiques | 1 connexion : %.3f s | 4 : %.3f s | rapport %.2f\n",
-           l, n, k, o, f, f / o }'
+  printf '%-16s ' "$label"
+  awk -v o="$one" -v f="$four" -v n="${#newsgroups[@]}" -v k="$found" 'BEGIN {
+    printf "%d newsgroups (%d IDs) identiques | 1 connexion : %.3f s | 4 : %.3f s | rapport %.2f\n",
+           n, k, o, f, f / o }'
 }
 
 echo "médianes de $runs passages alternés :"
