@@ -1,6 +1,7 @@
 # Sourced by the benchmark scripts: a scratch folder `$work`, removed at exit
 # together with every server the script started, a server start that waits
-# for the address the server prints, and the median of a column of numbers.
+# for the address the server prints, the median of a column of numbers, and
+# the archive put far away behind the delay relay.
 
 work=$(mktemp -d)
 pids=()
@@ -28,3 +29,35 @@ start_server() {
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# need_tools PROGRAM...: exits 2 naming the first one not built.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    [[ -x $tool ]] || { echo "introuvable : $tool (construire d'abord)" >&2; exit 2; }
+  done
+}
+
+# start_far_archive ARCHIVE RELAY CORPUS DELAY_MS: the archive server ARCHIVE
+# on CORPUS and the delay relay RELAY in front of it; sets `archive_url` and
+# `relay_url`, or exits 1.
+start_far_archive() {
+  start_server archive_url "$work/archive.out" "$1" --port 0 --corpus "$3"
+  [[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
+  start_server relay_url "$work/relay.out" "$2" --port 0 --target-port "${archive_url##*:}" --delay-ms "$4"
+  [[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
+}
+
+# alternate_medians RUNS "COMMAND_A ARGS" "COMMAND_B ARGS": runs A and B one
+# after the other RUNS times, each printing one number (its seconds), and
+# prints the median of A's and the median of B's. The commands are split on
+# spaces.
+alternate_medians() {
+  local runs=$1 a=$2 b=$3
+  : > "$work/a.times"; : > "$work/b.times"
+  for _ in $(seq "$runs"); do
+    $a >> "$work/a.times"
+    $b >> "$work/b.times"
+  done
+  echo "$(median < "$work/a.times") $(median < "$work/b.times")"
+}
