@@ -117,6 +117,8 @@ void QtTransferWaiter::WaitWithoutEvents(const std::function<bool()>& done, qint
       timerDue_.reset();
       actions_->OnTimeout();
     }
+    // A wait further out may have been waiting for what just came in.
+    EndFinishedWaits();
   }
 }
 
