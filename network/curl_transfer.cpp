@@ -16,11 +16,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-long StallSeconds(const FetchLimits& limits) {
-  const long long ms = limits.stallTimeout.count();
-  return ms <= 1000 ? 1 : static_cast<long>((ms + 999) / 1000);
-}
-
 }  // namespace
 
 bool IsFetchableAddress(const std::string& url) {
@@ -63,10 +58,9 @@ CurlTransfer::CurlTransfer(CURL* easy, const std::string& url, const FetchLimits
   curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxy.c_str());
   curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  // No progress at all for the stall time: the server is gone.
+  // No connection within the stall time: the server is gone. Once the
+  // request is on its way, the multi handle watches for silence.
   curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.stallTimeout.count()));
-  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, StallSeconds(limits_));
   // Refused before a byte of the body arrives when the length is announced.
   curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
   // A results page in one or two reads instead of three or four 16 KiB ones;

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -101,7 +102,7 @@ constexpr std::int64_t kBodyLimit = 64 * 1024;
 
 FetchLimits TestLimits() {
   FetchLimits limits;
-  limits.stallTimeout = 1s;
+  limits.stallTimeout = 2s;
   limits.maxBodyBytes = kBodyLimit;
   return limits;
 }
@@ -156,6 +157,8 @@ class HttpFetcherTest : public QObject {
   void loopbackNeverGoesThroughAProxy();
   void keepsDispatchingEventsWhileWaiting();
   void nestedGetsBothComplete();
+  void aStrayReplyIsNeverTheNextPage_data() { OneRowPerWaiter(); }
+  void aStrayReplyIsNeverTheNextPage();
   void eventsRunDuringARunOfQuickPages();
   void aSignalDuringThePollIsNotAFailure();
   void abortMakesThePendingGetFail_data() { OneRowPerWaiter(); }
@@ -236,6 +239,14 @@ void HttpFetcherTest::initTestCase() {
     server_.HoldUntilReleased(3s);
     res.set_content("trop tard", "text/html");
   });
+  r.Get("/stall-midway", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "text/html", [this](std::size_t, std::size_t, httplib::DataSink& sink) {
+      // Quick bytes first: a check that averages the speed would wait on.
+      for (int i = 0; i < 20; ++i) sink.write(std::string(40, 'd').data(), 40);
+      server_.HoldUntilReleased(4s);
+      return false;
+    });
+  });
   r.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
     while (!heldReleased_) std::this_thread::sleep_for(1ms);
     res.set_content("tenu", "text/html");
@@ -264,6 +275,17 @@ void HttpFetcherTest::initTestCase() {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   };
   raw_ = std::make_unique<RawReplyServer>(std::map<std::string, RawReplyServer::Answer>{
+      {"/raw/stray-after",
+       [page](int fd) {
+         // The last byte comes with the stray reply. The client reads no
+         // further than the length announced, so the stray reply is waiting
+         // on the connection by the time the reply is complete.
+         const std::string first = page("page1");
+         RawReplyServer::Send(fd, first.substr(0, first.size() - 1));
+         std::this_thread::sleep_for(20ms);
+         RawReplyServer::Send(fd, first.back() + page("\xE9gar\xE9""e"));
+         return true;
+       }},
       {"/raw/page2", [page](int fd) { return RawReplyServer::Send(fd, page("page2")); }},
   });
 }
@@ -346,7 +368,9 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress_data() {
     row("announced length over the limit")
         << "/size/65537" << QByteArray("r\xE9ponse de plus de 64 Kio");
     row("chunked body without end") << "/endless" << QByteArray("r\xE9ponse de plus de 64 Kio");
-    row("no progress") << "/stall" << QByteArray("rien re\xE7u pendant 1 s");
+    row("no reply") << "/stall" << QByteArray("rien re\xE7u pendant 2 s");
+    row("reply stops after its start")
+        << "/stall-midway" << QByteArray("rien re\xE7u pendant 2 s");
     // A group file's ID line can make an address of any length: the message
     // names only its start.
     row("very long address")
@@ -360,12 +384,20 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress() {
   QFETCH(QByteArray, reason);
   const auto fetcher = MakeFetcher(waiting, TestLimits());
   const std::string url = server_.Url(target.toStdString());
+  const auto start = std::chrono::steady_clock::now();
   const QByteArray message = FailureOf([&] { fetcher->Get(url); });
+  const auto took = std::chrono::steady_clock::now() - start;
   const std::string named = url.size() <= 200 ? url : url.substr(0, 200) + "\x85";
   QCOMPARE(message, QByteArray("Impossible de joindre ") + named.c_str() + " : " + reason);
   // An endless body is given up soon after the limit, not read to the
   // server's own end at 256 MiB.
   if (target == "/endless") QVERIFY(endlessSent_ < (std::size_t{64} << 20));
+  // Silence ends the fetch when the time that the message names is up,
+  // counted from the last byte received.
+  if (reason.startsWith("rien re\xE7u")) {
+    QVERIFY2(took >= TestLimits().stallTimeout, QByteArray::number(took / 1ms));
+    QVERIFY2(took < TestLimits().stallTimeout + 1s, QByteArray::number(took / 1ms));
+  }
 }
 
 // Part of the announced body, a pause, then the connection closes: a short
@@ -462,6 +494,15 @@ void HttpFetcherTest::nestedGetsBothComplete() {
   QVERIFY(!rescued);
 }
 
+// Bytes after a reply's announced length stay on the kept-alive connection:
+// the next request must not read them as its own reply.
+void HttpFetcherTest::aStrayReplyIsNeverTheNextPage() {
+  QFETCH(Waiting, waiting);
+  const auto fetcher = MakeFetcher(waiting, TestLimits());
+  QCOMPARE(fetcher->Get(raw_->Url("/raw/stray-after")), std::string("page1"));
+  QCOMPARE(fetcher->Get(raw_->Url("/raw/page2")), std::string("page2"));
+}
+
 // Pages that come faster than frames are taken between two rounds of window
 // events, but a run of them never holds the events back for good.
 void HttpFetcherTest::eventsRunDuringARunOfQuickPages() {
@@ -539,7 +580,7 @@ void HttpFetcherTest::transfersInFlightStayWithinTheConnectionLimit() {
   FetchLimits limits = TestLimits();
   limits.stallTimeout = 5s;
   veskor::PollWaiter waiter;
-  veskor::CurlMulti multi(waiter, limit);
+  veskor::CurlMulti multi(waiter, limit, limits.stallTimeout);
   const std::string url = server_.Url("/slow");
   const std::string direct = veskor::DirectHosts();
   std::vector<std::unique_ptr<veskor::CurlTransfer>> transfers;
