@@ -247,6 +247,9 @@ void HttpFetcherTest::initTestCase() {
       return false;
     });
   });
+  r.Get("/redirect-to", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_redirect(req.target.substr(req.target.find('?') + 1));
+  });
   r.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
     while (!heldReleased_) std::this_thread::sleep_for(1ms);
     res.set_content("tenu", "text/html");
@@ -275,6 +278,18 @@ void HttpFetcherTest::initTestCase() {
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   };
   raw_ = std::make_unique<RawReplyServer>(std::map<std::string, RawReplyServer::Answer>{
+      {"/raw/not-http",
+       [](int fd) {
+         RawReplyServer::Send(fd, "SSH-2.0-OpenSSH_9.2\r\n");
+         return false;
+       }},
+      {"/raw/endless-headers",
+       [](int fd) {
+         RawReplyServer::Send(fd, "HTTP/1.1 200 OK\r\n");
+         for (int i = 0; i < 100'000; ++i)
+           if (!RawReplyServer::Send(fd, "X-Encore: " + std::to_string(i) + "\r\n")) break;
+         return false;
+       }},
       {"/raw/stray-after",
        [page](int fd) {
          // The last byte comes with the stray reply. The client reads no
@@ -371,6 +386,17 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress_data() {
     row("no reply") << "/stall" << QByteArray("rien re\xE7u pendant 2 s");
     row("reply stops after its start")
         << "/stall-midway" << QByteArray("rien re\xE7u pendant 2 s");
+    row("302 without a Location")
+        << "/status/302" << QByteArray("redirection HTTP 302 sans adresse de destination");
+    row("redirect to a local file")
+        << "/redirect-to?file:///etc/passwd"
+        << QByteArray("redirection refus\xE9""e vers une adresse ni http ni https : file:///etc/passwd");
+    row("redirect to ftp")
+        << "/redirect-to?ftp://127.0.0.1/x"
+        << QByteArray("redirection refus\xE9""e vers une adresse ni http ni https : ftp://127.0.0.1/x");
+    row("not HTTP at all") << "/raw/not-http" << QByteArray("le serveur ne r\xE9pond pas en HTTP");
+    row("endless headers")
+        << "/raw/endless-headers" << QByteArray("en-t\xEAtes de r\xE9ponse sans fin (plus de 64 Kio)");
     // A group file's ID line can make an address of any length: the message
     // names only its start.
     row("very long address")
@@ -383,7 +409,9 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress() {
   QFETCH(QString, target);
   QFETCH(QByteArray, reason);
   const auto fetcher = MakeFetcher(waiting, TestLimits());
-  const std::string url = server_.Url(target.toStdString());
+  // Replies no HTTP library would send come from a server of raw bytes.
+  const std::string url =
+      target.startsWith("/raw") ? raw_->Url(target.toStdString()) : server_.Url(target.toStdString());
   const auto start = std::chrono::steady_clock::now();
   const QByteArray message = FailureOf([&] { fetcher->Get(url); });
   const auto took = std::chrono::steady_clock::now() - start;
