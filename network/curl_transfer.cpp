@@ -102,7 +102,7 @@ std::size_t CurlTransfer::Header(char* data, std::size_t size, std::size_t count
   }
   me.headerBytes_ += static_cast<std::int64_t>(line.size());
   if (me.headerBytes_ > me.limits_.maxHeaderBytes) {
-    me.endlessHeaders_ = true;
+    me.headersTooLong_ = true;
     return 0;
   }
   if (StartsWithNoCase(line, "location:") &&
@@ -113,7 +113,7 @@ std::size_t CurlTransfer::Header(char* data, std::size_t size, std::size_t count
 
 std::string CurlTransfer::FailureReason() const {
   if (tooLarge_) return TooLargeReason(limits_);
-  if (endlessHeaders_) return EndlessHeadersReason(limits_);
+  if (headersTooLong_) return HeadersTooLongReason(limits_);
   long redirects = 0;
   curl_easy_getinfo(easy_, CURLINFO_REDIRECT_COUNT, &redirects);
   if (redirects > 0 && (result_ == CURLE_UNSUPPORTED_PROTOCOL || result_ == CURLE_URL_MALFORMAT)) {
@@ -135,7 +135,7 @@ std::string CurlTransfer::FailureReason() const {
 }
 
 std::string CurlTransfer::TakeBody() {
-  if (result_ != CURLE_OK || tooLarge_ || endlessHeaders_) throw FetchFailure(url_, FailureReason());
+  if (result_ != CURLE_OK || tooLarge_ || headersTooLong_) throw FetchFailure(url_, FailureReason());
   long status = 0;
   curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
   if (status >= 400) throw FetchFailure(url_, HttpStatusReason(status));

@@ -43,7 +43,7 @@ class CurlTransfer {
   // Of the latest reply of a redirect chain.
   std::int64_t headerBytes_ = 0;
   bool hasLocation_ = false;
-  bool endlessHeaders_ = false;
+  bool headersTooLong_ = false;
   bool ended_ = false;
   CURLcode result_ = CURLE_OK;
   char detail_[CURL_ERROR_SIZE] = {};

@@ -51,8 +51,8 @@ std::string RefusedRedirectReason(const std::string& target, RedirectRefusal why
 
 std::string NotHttpReason() { return "le serveur ne r\xE9pond pas en HTTP"; }
 
-std::string EndlessHeadersReason(const FetchLimits& limits) {
-  return "en-t\xEAtes de r\xE9ponse sans fin (plus de " + SizeText(limits.maxHeaderBytes) + ")";
+std::string HeadersTooLongReason(const FetchLimits& limits) {
+  return "en-t\xEAtes de r\xE9ponse trop longs (plus de " + SizeText(limits.maxHeaderBytes) + ")";
 }
 
 std::string TooLargeReason(const FetchLimits& limits) {

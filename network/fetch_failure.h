@@ -27,7 +27,7 @@ enum class RedirectRefusal { kHttpsToHttp, kInvalidAddress, kNeitherHttpNorHttps
 std::string RefusedRedirectReason(const std::string& target, RedirectRefusal why);
 std::string NotHttpReason();
 std::string TooLargeReason(const FetchLimits& limits);
-std::string EndlessHeadersReason(const FetchLimits& limits);
+std::string HeadersTooLongReason(const FetchLimits& limits);
 std::string InvalidAddressReason();
 std::string AbandonedReason();
 std::string ClosingReason();

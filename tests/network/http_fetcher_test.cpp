@@ -10,8 +10,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -28,7 +26,6 @@
 #include "network/poll_waiter.h"
 #include "platform/qt_transfer_waiter.h"
 #include "tests/network/loopback_server.h"
-#include "tests/network/raw_reply_server.h"
 
 using veskor::CurlPageFetcher;
 using veskor::FetchError;
@@ -68,6 +65,39 @@ int UnusedLoopbackPort() {
   close(fd);
   return ntohs(address.sin_port);
 }
+
+// Another protocol's server on a loopback port: it greets each connection
+// with its banner once the request is in, then closes it.
+class NotHttpServer {
+ public:
+  NotHttpServer() : listener_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+    listen(listener_, 4);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] {
+      for (int fd; (fd = accept(listener_, nullptr, nullptr)) >= 0; close(fd)) {
+        char request[4096];
+        if (recv(fd, request, sizeof request, 0) > 0) send(fd, "SSH-2.0-OpenSSH_9.2\r\n", 21, MSG_NOSIGNAL);
+      }
+    });
+  }
+  ~NotHttpServer() {
+    shutdown(listener_, SHUT_RDWR);  // ends the accept
+    thread_.join();
+    close(listener_);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x"; }
+
+ private:
+  int listener_;
+  int port_ = 0;
+  std::thread thread_;
+};
 
 // For a case that runs once with each waiter and has no other data.
 void OneRowPerWaiter() {
@@ -134,10 +164,7 @@ class HttpFetcherTest : public QObject {
 
  private slots:
   void initTestCase();
-  void cleanupTestCase() {
-    server_.Stop();
-    raw_.reset();
-  }
+  void cleanupTestCase() { server_.Stop(); }
 
   void returnsTheBody_data();
   void returnsTheBody();
@@ -169,6 +196,7 @@ class HttpFetcherTest : public QObject {
 
  private:
   veskor::test::LoopbackServer server_;
+  NotHttpServer notHttp_;
   std::atomic<int> counted_{0};
   std::atomic<int> cookiesReceived_{0};
   std::atomic<std::size_t> endlessSent_{0};
@@ -176,7 +204,6 @@ class HttpFetcherTest : public QObject {
   std::atomic<int> slowMostInFlight_{0};
   std::atomic<bool> heldReleased_{false};
   std::atomic<bool> heldAnswered_{false};
-  std::unique_ptr<veskor::test::RawReplyServer> raw_;
   std::mutex mutex_;
   std::string lastTarget_;
   std::set<int> clientPorts_;
@@ -247,6 +274,21 @@ void HttpFetcherTest::initTestCase() {
       return false;
     });
   });
+  r.Get("/endless-headers", [](const httplib::Request&, httplib::Response& res) {
+    for (int i = 0; i < 5000; ++i) res.set_header("X-Encore-" + std::to_string(i), "encore");
+    res.set_content("fin", "text/html");
+  });
+  r.Get("/stray-after", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(5, "text/html", [](std::size_t, std::size_t, httplib::DataSink& sink) {
+      // The last byte comes with a second reply that nobody asked for. The
+      // client reads no further than the length announced, so the stray
+      // reply is waiting on the connection by the time the page is complete.
+      sink.write("page", 4);
+      std::this_thread::sleep_for(20ms);
+      const std::string rest = "1HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n\xE9gar\xE9""e";
+      return sink.write(rest.data(), rest.size());
+    });
+  });
   r.Get("/redirect-to", [](const httplib::Request& req, httplib::Response& res) {
     res.set_redirect(req.target.substr(req.target.find('?') + 1));
   });
@@ -272,37 +314,6 @@ void HttpFetcherTest::initTestCase() {
     res.set_content("lent", "text/html");
   });
   server_.Start();
-
-  using veskor::test::RawReplyServer;
-  const auto page = [](const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-  };
-  raw_ = std::make_unique<RawReplyServer>(std::map<std::string, RawReplyServer::Answer>{
-      {"/raw/not-http",
-       [](int fd) {
-         RawReplyServer::Send(fd, "SSH-2.0-OpenSSH_9.2\r\n");
-         return false;
-       }},
-      {"/raw/endless-headers",
-       [](int fd) {
-         RawReplyServer::Send(fd, "HTTP/1.1 200 OK\r\n");
-         for (int i = 0; i < 100'000; ++i)
-           if (!RawReplyServer::Send(fd, "X-Encore: " + std::to_string(i) + "\r\n")) break;
-         return false;
-       }},
-      {"/raw/stray-after",
-       [page](int fd) {
-         // The last byte comes with the stray reply. The client reads no
-         // further than the length announced, so the stray reply is waiting
-         // on the connection by the time the reply is complete.
-         const std::string first = page("page1");
-         RawReplyServer::Send(fd, first.substr(0, first.size() - 1));
-         std::this_thread::sleep_for(20ms);
-         RawReplyServer::Send(fd, first.back() + page("\xE9gar\xE9""e"));
-         return true;
-       }},
-      {"/raw/page2", [page](int fd) { return RawReplyServer::Send(fd, page("page2")); }},
-  });
 }
 
 void HttpFetcherTest::returnsTheBody_data() {
@@ -394,9 +405,9 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress_data() {
     row("redirect to ftp")
         << "/redirect-to?ftp://127.0.0.1/x"
         << QByteArray("redirection refus\xE9""e vers une adresse ni http ni https : ftp://127.0.0.1/x");
-    row("not HTTP at all") << "/raw/not-http" << QByteArray("le serveur ne r\xE9pond pas en HTTP");
-    row("endless headers")
-        << "/raw/endless-headers" << QByteArray("en-t\xEAtes de r\xE9ponse sans fin (plus de 64 Kio)");
+    row("not HTTP at all") << "not-http" << QByteArray("le serveur ne r\xE9pond pas en HTTP");
+    row("headers without end")
+        << "/endless-headers" << QByteArray("en-t\xEAtes de r\xE9ponse trop longs (plus de 64 Kio)");
     // A group file's ID line can make an address of any length: the message
     // names only its start.
     row("very long address")
@@ -409,9 +420,8 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress() {
   QFETCH(QString, target);
   QFETCH(QByteArray, reason);
   const auto fetcher = MakeFetcher(waiting, TestLimits());
-  // Replies no HTTP library would send come from a server of raw bytes.
   const std::string url =
-      target.startsWith("/raw") ? raw_->Url(target.toStdString()) : server_.Url(target.toStdString());
+      target == "not-http" ? notHttp_.Url() : server_.Url(target.toStdString());
   const auto start = std::chrono::steady_clock::now();
   const QByteArray message = FailureOf([&] { fetcher->Get(url); });
   const auto took = std::chrono::steady_clock::now() - start;
@@ -500,13 +510,12 @@ void HttpFetcherTest::nestedGetsBothComplete() {
   const auto fetcher = MakeFetcher(Waiting::EventLoop, TestLimits());
   std::string inner;
   QTimer::singleShot(20ms, [&] {
-    // Pages in one piece, so that they take well under a frame.
-    fetcher->Get(raw_->Url("/raw/page2"));  // the window's events were just handled
+    fetcher->Get(server_.Url("/size/1"));  // the window's events were just handled
     // The outer page comes in while this handler holds the thread.
     heldReleased_ = true;
     while (!heldAnswered_) std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(2ms);
-    inner = fetcher->Get(raw_->Url("/raw/page2"));
+    inner = fetcher->Get(server_.Url("/size/2"));
   });
   // Only a hung outer fetch lives to see this.
   bool rescued = false;
@@ -518,7 +527,7 @@ void HttpFetcherTest::nestedGetsBothComplete() {
   });
   rescue.start(1500ms);
   QCOMPARE(fetcher->Get(server_.Url("/held")), std::string("tenu"));
-  QCOMPARE(inner, std::string("page2"));
+  QCOMPARE(inner, std::string("xx"));
   QVERIFY(!rescued);
 }
 
@@ -527,8 +536,8 @@ void HttpFetcherTest::nestedGetsBothComplete() {
 void HttpFetcherTest::aStrayReplyIsNeverTheNextPage() {
   QFETCH(Waiting, waiting);
   const auto fetcher = MakeFetcher(waiting, TestLimits());
-  QCOMPARE(fetcher->Get(raw_->Url("/raw/stray-after")), std::string("page1"));
-  QCOMPARE(fetcher->Get(raw_->Url("/raw/page2")), std::string("page2"));
+  QCOMPARE(fetcher->Get(server_.Url("/stray-after")), std::string("page1"));
+  QCOMPARE(fetcher->Get(server_.Url("/size/5")), std::string("xxxxx"));
 }
 
 // Pages that come faster than frames are taken between two rounds of window
