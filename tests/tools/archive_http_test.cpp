@@ -11,12 +11,7 @@
 #include <memory>
 #include <sstream>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "tests/support/archive_server_process.h"
 #include "tests/tools/scraper_cut.h"
@@ -204,35 +199,6 @@ TEST_F(ArchiveHttpTest, NulFollowsTheFirstHit) {
   ASSERT_NE(secondHit, std::string::npos);
   EXPECT_GT(secondHit, nul);
   EXPECT_THROW(CutLikeTheClient(res->body), std::out_of_range);  // one hit, then nothing
-}
-
-// Read on a bare socket: an HTTP client would throw the extra bytes away.
-TEST_F(ArchiveHttpTest, StrayReplyFollowsTheWholePage) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(server_->Port()));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  const std::string request = "GET " + FirstPage("fichier", "fault-stray") + " HTTP/1.1\r\n\r\n";
-  ASSERT_EQ(send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
-  std::string received;
-  pollfd readable{fd, POLLIN, 0};
-  char buffer[65536];
-  while (poll(&readable, 1, 500) > 0) {
-    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    received.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  const std::size_t bodyAt = received.find("\r\n\r\n") + 4;
-  const std::size_t length = std::stoul(received.substr(received.find("Content-Length: ") + 16));
-  const std::string page = received.substr(bodyAt, length);
-  const std::string stray = received.substr(bodyAt + length);
-  EXPECT_EQ(CutLikeTheClient(page).rows.size(), 20u);
-  ASSERT_TRUE(stray.starts_with("HTTP/1.1 200 OK\r\n")) << stray.substr(0, 100);
-  EXPECT_EQ(CutLikeTheClient(stray.substr(stray.find("\r\n\r\n") + 4)).rows.size(), 1u);
-  EXPECT_NE(stray.find("R\xE9ponse \xE9gar\xE9""e"), std::string::npos);
 }
 
 TEST_F(ArchiveHttpTest, HugeStreamsEightyMebibytes) {
