@@ -53,8 +53,8 @@ void ForEachWaiter(Rows rows) {
   }
 }
 
-// A loopback port that nothing listens on: bound by the system, then freed.
-int UnusedLoopbackPort() {
+// A TCP socket on a free loopback port, bound by the system; `port` gets it.
+int BoundLoopbackSocket(int& port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -62,23 +62,23 @@ int UnusedLoopbackPort() {
   socklen_t size = sizeof address;
   bind(fd, reinterpret_cast<sockaddr*>(&address), size);
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+// A loopback port that nothing listens on: bound by the system, then freed.
+int UnusedLoopbackPort() {
+  int port = 0;
+  close(BoundLoopbackSocket(port));
+  return port;
 }
 
 // Another protocol's server on a loopback port: it greets each connection
 // with its banner once the request is in, then closes it.
 class NotHttpServer {
  public:
-  NotHttpServer() : listener_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+  NotHttpServer() : listener_(BoundLoopbackSocket(port_)) {
     listen(listener_, 4);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] {
       for (int fd; (fd = accept(listener_, nullptr, nullptr)) >= 0; close(fd)) {
         char request[4096];
@@ -94,8 +94,8 @@ class NotHttpServer {
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x"; }
 
  private:
-  int listener_;
   int port_ = 0;
+  int listener_;
   std::thread thread_;
 };
 
@@ -519,13 +519,11 @@ void HttpFetcherTest::nestedGetsBothComplete() {
   });
   // Only a hung outer fetch lives to see this.
   bool rescued = false;
-  QTimer rescue;
-  rescue.setSingleShot(true);
-  QObject::connect(&rescue, &QTimer::timeout, [&] {
+  QObject thisTest;
+  QTimer::singleShot(1500ms, &thisTest, [&] {
     rescued = true;
     fetcher->Abort();
   });
-  rescue.start(1500ms);
   QCOMPARE(fetcher->Get(server_.Url("/held")), std::string("tenu"));
   QCOMPARE(inner, std::string("xx"));
   QVERIFY(!rescued);
