@@ -37,8 +37,8 @@ class CurlMulti final : public SocketActions {
   using Finished = std::function<void(CURL*, CURLcode)>;
 
   // Starts `easy`; `finished` runs from inside an event when it ends. The
-  // handle's private pointer and its progress, socket and pre-request
-  // callbacks belong to this object from here until then.
+  // handle's progress, socket option and pre-request callbacks belong to
+  // this object from here until then.
   void Add(CURL* easy, Finished finished);
   // Drops a transfer that has not finished; its connection is closed. Never
   // call it from inside a libcurl callback.
@@ -62,7 +62,7 @@ class CurlMulti final : public SocketActions {
   void Act(curl_socket_t fd, int events);
   void ReapFinished();
   void EndStalled();
-  // Ends `transfer` with `result`, from outside any libcurl call.
+  // Ends the transfer of `easy` with `result`, from outside any libcurl call.
   void Finish(CURL* easy, CURLcode result);
   // Sets the waiter's timer for the earliest of libcurl's timer and the
   // stall deadlines.
