@@ -90,7 +90,8 @@ CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& 
 
   int status = 0;
   waitpid(pid, &status, 0);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.killedBy = WTERMSIG(status);
   return run;
 }
 

@@ -9,7 +9,8 @@
 namespace veskor::test {
 
 struct CliRun {
-  int exitCode = -1;  // 128 + N when killed by signal N
+  int exitCode = -1;  // -1 when killed by a signal
+  int killedBy = 0;   // that signal
   std::string out;
   std::string err;
 };
