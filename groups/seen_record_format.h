@@ -1,0 +1,95 @@
+#pragma once
+// The layout of a record of seen hits, apart from any file: reading it,
+// finding the addresses of one search in it, and writing it anew with one
+// search's additions merged in.
+//
+// The record is Windows-1252 text with CR LF line ends:
+//
+//   # Veskor : résultats déjà vus (format 1)
+//   R<TAB>newsgroup<TAB>fr.rec.photo<TAB>jpg
+//   R<TAB>groupe<TAB>Sciences<TAB>%clair%
+//   1<TAB>articles.pl?gid=512&art=1109
+//   2<TAB>articles.pl?gid=268&art=1040
+//
+// An R line names a search; the searches are numbered 1, 2... in the order of
+// their R lines. Every other line is one address seen by the search of its
+// number, oldest first across all searches, so that the oldest can be dropped
+// first whatever search they belong to. In a field, a backslash, a tab, a CR
+// and an LF are written \\, \t, \r and \n. An empty file is an empty record.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskor {
+
+// What the record knows a search by: the quick search by its newsgroup, the
+// group search by its group, both with the word as the archive gets it.
+struct SearchKey {
+  enum class Kind { Newsgroup, Group };
+  Kind kind = Kind::Newsgroup;
+  std::string target;  // the newsgroup or the group name
+  std::string word;
+
+  // The word as typed: "deux mots" and "deux%mots" are one search.
+  static SearchKey Quick(std::string_view word, std::string_view newsgroup);
+  static SearchKey OfGroup(std::string_view word, std::string_view groupName);
+  bool operator==(const SearchKey&) const = default;
+};
+
+inline constexpr std::size_t kSeenRecordCapacity = 100000;
+
+// A record as read: views into the bytes it was read from, which must outlive
+// it. Addresses stay in their written (escaped) form.
+struct ParsedSeenRecord {
+  struct Line {
+    std::uint32_t search;  // index into `searches`
+    std::string_view address;
+  };
+  std::vector<SearchKey> searches;
+  std::vector<Line> lines;  // oldest first
+
+  std::optional<std::uint32_t> IndexOf(const SearchKey& key) const;
+};
+
+// Nothing when `bytes` is not a record; `why` then tells what is wrong with
+// it (French, Windows-1252).
+std::optional<ParsedSeenRecord> ParseSeenRecord(std::string_view bytes, std::string& why);
+
+std::string EscapeSeenField(std::string_view text);
+std::string UnescapeSeenField(std::string_view field);
+
+// The record `current` with `key`'s search seen again: `added` (written
+// form, no address twice) become its newest addresses, also those it held
+// already, then the oldest lines go until at most `capacity` are left. A
+// search loses its R line once its last address has gone that way; one that
+// never had any keeps it, so that its next run is not taken for its first.
+std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& key,
+                            const std::vector<std::string>& added,
+                            std::size_t capacity = kSeenRecordCapacity);
+
+// A set of addresses made to be asked often: one block of text and a sorted
+// table of hashes, a small fraction of what a hash set of strings takes.
+class AddressSet {
+ public:
+  void Reserve(std::size_t count, std::size_t bytes);
+  void Insert(std::string_view address);
+  // Call once every address is in, before the first Contains.
+  void Seal();
+  bool Contains(std::string_view address) const;
+  std::size_t Size() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::uint64_t hash;
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
+  std::string text_;
+  std::vector<Entry> entries_;
+};
+
+}  // namespace veskor
