@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <optional>
-#include <unordered_set>
 
 #include "base/cp1252.h"
 #include "engine/readable_text.h"
@@ -129,15 +128,15 @@ FileRead SeenRecord::Load() {
   for (const auto& line : record->lines) {
     if (line.search != *ours) continue;
     ++count;
-    size += line.address.size();
+    size += line.length;
   }
   seen_.Reserve(count, size);
   for (const auto& line : record->lines) {
     if (line.search != *ours) continue;
-    if (line.address.find('\\') == std::string_view::npos) seen_.Insert(line.address);
-    else seen_.Insert(UnescapeSeenField(line.address));
+    const std::string_view address = record->Address(line);
+    if (address.find('\\') == std::string_view::npos) seen_.Insert(address);
+    else seen_.Insert(UnescapeSeenField(address));
   }
-  seen_.Seal();
   return FileRead::Read;
 }
 
@@ -146,7 +145,11 @@ bool SeenRecord::IsNew(std::string_view address) const {
 }
 
 void SeenRecord::Add(std::string_view address) {
-  if (!address.empty()) added_.push_back(EscapeSeenField(address));
+  if (address.empty()) return;
+  std::string written = EscapeSeenField(address);
+  if (addedOnce_.Contains(written)) return;
+  addedOnce_.Insert(written);
+  added_.push_back(std::move(written));
 }
 
 void SeenRecord::Save() {
@@ -163,12 +166,8 @@ void SeenRecord::Save() {
   // Changed since Load into something else: still never written over.
   if (!current) throw fail(why + " ; il est laiss\xE9 tel quel");
 
-  std::vector<std::string> once;
-  std::unordered_set<std::string_view> met;
-  for (const std::string& address : added_)
-    if (met.insert(address).second) once.push_back(address);
   try {
-    ReplaceFileContents(path_, MergeSeenRecord(*current, key_, once));
+    ReplaceFileContents(path_, MergeSeenRecord(*current, key_, added_));
   } catch (const ReplaceError& error) {
     throw fail(error.what());
   }

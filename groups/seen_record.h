@@ -76,7 +76,8 @@ class SeenRecord {
   std::string problem_;
   bool searchKnown_ = false;
   AddressSet seen_;
-  std::vector<std::string> added_;  // written form, in order
+  AddressSet addedOnce_;
+  std::vector<std::string> added_;  // written form, each once, in order
 };
 
 }  // namespace veskor

@@ -109,7 +109,12 @@ std::string UnescapeSeenField(std::string_view field) {
 
 std::optional<ParsedSeenRecord> ParseSeenRecord(std::string_view bytes, std::string& why) {
   ParsedSeenRecord record;
+  record.bytes = bytes;
   if (bytes.empty()) return record;
+  if (bytes.size() > UINT32_MAX) {
+    why = "fichier trop grand";
+    return std::nullopt;
+  }
   // Where each R line's number leads: a search named twice is one search.
   std::vector<std::uint32_t> numbered;
   std::size_t lineNumber = 0;
@@ -150,7 +155,8 @@ std::optional<ParsedSeenRecord> ParseSeenRecord(std::string_view bytes, std::str
     if (error != std::errc() || parsed != digitsEnd || number == 0 || number > numbered.size() ||
         address.empty() || address.find('\t') != std::string_view::npos || !ValidField(address))
       return bad();
-    record.lines.push_back({numbered[number - 1], address});
+    record.lines.push_back({numbered[number - 1], static_cast<std::uint32_t>(address.data() - bytes.data()),
+                            static_cast<std::uint32_t>(address.size())});
   }
   return record;
 }
@@ -161,37 +167,42 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
   const std::uint32_t ours = current.IndexOf(key).value_or(static_cast<std::uint32_t>(searches.size()));
   if (ours == searches.size()) searches.push_back(key);
 
-  AddressSet again;
-  for (const std::string& address : added) again.Insert(address);
-  again.Seal();
-
   // An address seen again moves to the end, among the newest.
+  AddressSet again;
+  again.Reserve(added.size(), 0);
+  for (const std::string& address : added) again.Insert(address);
   std::vector<bool> moved(current.lines.size(), false);
   std::size_t movedCount = 0;
   for (std::size_t i = 0; i < current.lines.size(); ++i) {
     const ParsedSeenRecord::Line& line = current.lines[i];
-    if (line.search == ours && again.Contains(line.address)) {
+    if (line.search == ours && again.Contains(current.Address(line))) {
       moved[i] = true;
       ++movedCount;
     }
   }
   const std::size_t total = current.lines.size() - movedCount + added.size();
-  std::size_t toDrop = total > capacity ? total - capacity : 0;
-  std::vector<ParsedSeenRecord::Line> lines;
-  lines.reserve(total - toDrop);
-  std::vector<std::size_t> before(searches.size(), 0), after(searches.size(), 0);
-  const auto take = [&](ParsedSeenRecord::Line line) {
-    ++before[line.search];
-    if (toDrop > 0) {
-      --toDrop;
-      return;
+  const std::size_t dropped = total > capacity ? total - capacity : 0;
+
+  // Every line that stays, oldest first, to `visit`(search, address, kept):
+  // the first `dropped` of them are not kept.
+  const auto walk = [&](auto visit) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < current.lines.size(); ++i) {
+      if (moved[i]) continue;
+      const ParsedSeenRecord::Line& line = current.lines[i];
+      visit(line.search, current.Address(line), seen++ >= dropped);
     }
-    ++after[line.search];
-    lines.push_back(line);
+    for (const std::string& address : added) visit(ours, std::string_view(address), seen++ >= dropped);
   };
-  for (std::size_t i = 0; i < current.lines.size(); ++i)
-    if (!moved[i]) take(current.lines[i]);
-  for (const std::string& address : added) take({ours, address});
+
+  std::vector<std::size_t> before(searches.size(), 0), after(searches.size(), 0);
+  std::size_t size = 0;
+  walk([&](std::uint32_t search, std::string_view address, bool kept) {
+    ++before[search];
+    if (!kept) return;
+    ++after[search];
+    size += address.size() + 16;
+  });
 
   // The searches that stay, numbered anew in their order.
   std::vector<std::uint32_t> number(searches.size(), 0);
@@ -203,43 +214,58 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
     number[s] = ++next;
     bytes += SearchLine(searches[s]);
   }
-  std::size_t size = bytes.size();
-  for (const auto& line : lines) size += line.address.size() + 12;
-  bytes.reserve(size);
-  char digits[16];
-  for (const auto& line : lines) {
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number[line.search]);
+  bytes.reserve(bytes.size() + size);
+  walk([&](std::uint32_t search, std::string_view address, bool kept) {
+    if (!kept) return;
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number[search]).ptr;
     bytes.append(digits, end);
     bytes += '\t';
-    bytes += line.address;
+    bytes += address;
     bytes += kCrLf;
-  }
+  });
   return bytes;
 }
 
 void AddressSet::Reserve(std::size_t count, std::size_t bytes) {
   entries_.reserve(count);
   text_.reserve(bytes);
+  std::size_t slots = 16;
+  while (slots < 2 * count) slots *= 2;
+  if (slots > slots_.size()) Rehash(slots);
 }
 
 void AddressSet::Insert(std::string_view address) {
-  if (text_.size() + address.size() > UINT32_MAX) throw std::length_error("relev\xE9 trop grand");
+  if (text_.size() + address.size() > UINT32_MAX || entries_.size() >= UINT32_MAX / 2)
+    throw std::length_error("relev\xE9 trop grand");
+  // At most half full, so that a probe meets a free slot soon.
+  if (2 * (entries_.size() + 1) > slots_.size()) Rehash(std::max<std::size_t>(16, 2 * slots_.size()));
   entries_.push_back({HashOf(address), static_cast<std::uint32_t>(text_.size()),
                       static_cast<std::uint32_t>(address.size())});
   text_ += address;
+  Place(static_cast<std::uint32_t>(entries_.size() - 1));
 }
 
-void AddressSet::Seal() {
-  std::sort(entries_.begin(), entries_.end(),
-            [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
+void AddressSet::Place(std::uint32_t index) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = entries_[index].hash & mask;
+  while (slots_[slot] != 0) slot = (slot + 1) & mask;
+  slots_[slot] = index + 1;
+}
+
+void AddressSet::Rehash(std::size_t slots) {
+  slots_.assign(slots, 0);
+  for (std::uint32_t i = 0; i < entries_.size(); ++i) Place(i);
 }
 
 bool AddressSet::Contains(std::string_view address) const {
+  if (slots_.empty()) return false;
   const std::uint64_t hash = HashOf(address);
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), hash,
-                             [](const Entry& e, std::uint64_t h) { return e.hash < h; });
-  for (; it != entries_.end() && it->hash == hash; ++it)
-    if (std::string_view(text_).substr(it->offset, it->length) == address) return true;
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const Entry& e = entries_[slots_[slot] - 1];
+    if (e.hash == hash && std::string_view(text_).substr(e.offset, e.length) == address) return true;
+  }
   return false;
 }
 

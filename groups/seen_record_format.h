@@ -42,16 +42,22 @@ struct SearchKey {
 
 inline constexpr std::size_t kSeenRecordCapacity = 100000;
 
-// A record as read: views into the bytes it was read from, which must outlive
-// it. Addresses stay in their written (escaped) form.
+// A record as read, pointing into the bytes it was read from, which must
+// outlive it. Addresses stay in their written (escaped) form.
 struct ParsedSeenRecord {
+  // 12 bytes a line: a full record's table stays near a megabyte.
   struct Line {
     std::uint32_t search;  // index into `searches`
-    std::string_view address;
+    std::uint32_t offset;  // of the address in `bytes`
+    std::uint32_t length;
   };
+  std::string_view bytes;
   std::vector<SearchKey> searches;
   std::vector<Line> lines;  // oldest first
 
+  std::string_view Address(const Line& line) const {
+    return bytes.substr(line.offset, line.length);
+  }
   std::optional<std::uint32_t> IndexOf(const SearchKey& key) const;
 };
 
@@ -71,14 +77,13 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
                             const std::vector<std::string>& added,
                             std::size_t capacity = kSeenRecordCapacity);
 
-// A set of addresses made to be asked often: one block of text and a sorted
-// table of hashes, a small fraction of what a hash set of strings takes.
+// A set of addresses made to be asked often: one block of text and an open
+// hash table of small indices into it, a fraction of what a hash set of
+// strings takes.
 class AddressSet {
  public:
   void Reserve(std::size_t count, std::size_t bytes);
   void Insert(std::string_view address);
-  // Call once every address is in, before the first Contains.
-  void Seal();
   bool Contains(std::string_view address) const;
   std::size_t Size() const { return entries_.size(); }
 
@@ -88,8 +93,12 @@ class AddressSet {
     std::uint32_t offset;
     std::uint32_t length;
   };
+  void Place(std::uint32_t index);
+  void Rehash(std::size_t slots);
+
   std::string text_;
   std::vector<Entry> entries_;
+  std::vector<std::uint32_t> slots_;  // entry index + 1; 0 is a free slot
 };
 
 }  // namespace veskor
