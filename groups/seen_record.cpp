@@ -41,19 +41,23 @@ std::optional<std::string> ReadWhole(int fd, std::string& why) {
     why = "ce n'est pas un fichier ordinaire";
     return std::nullopt;
   }
-  std::string bytes;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  // Read into a buffer of the file's size, so that a full record is held
+  // once and never copied; a file that grew since fstat is read to its end
+  // all the same.
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;
+  char more[4096];
   for (;;) {
-    // A file that grew since fstat is read to its end all the same.
-    if (got == bytes.size()) bytes.resize(got + 4096);
-    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    const bool inPlace = got < bytes.size();
+    char* into = inPlace ? bytes.data() + got : more;
+    const ssize_t n = ::read(fd, into, inPlace ? bytes.size() - got : sizeof more);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       why = ErrnoClause(errno);
       return std::nullopt;
     }
     if (n == 0) break;
+    if (!inPlace) bytes.append(more, static_cast<std::size_t>(n));
     got += static_cast<std::size_t>(n);
   }
   bytes.resize(got);
@@ -154,6 +158,7 @@ void SeenRecord::Add(std::string_view address) {
 
 void SeenRecord::Save() {
   if (unreadable_) throw SeenRecordError(problem_);
+  seen_.Release();
   const auto fail = [this](const std::string& why) {
     return SeenRecordError("Impossible d'enregistrer le relev\xE9 " + Label() + " : " + why);
   };

@@ -9,7 +9,7 @@
 //   if (seen.Load() == FileRead::Unreadable) report(seen.Problem());
 //   ... for each hit shown:  bold = seen.SearchKnown() && seen.IsNew(link);
 //                            seen.Add(link);
-//   seen.Save();   // throws SeenRecordError
+//   seen.Save();   // at the end; throws SeenRecordError
 //
 // One file holds every search, each under its key (seen_record_format.h),
 // and keeps the newest kSeenRecordCapacity addresses of them all. It is
@@ -64,7 +64,9 @@ class SeenRecord {
   // Merges this run into the record on disk: every search's addresses, also
   // those other programs saved since Load, then at most the newest
   // kSeenRecordCapacity. Throws SeenRecordError, leaving the file as it was,
-  // when it cannot be read or written, and after an Unreadable Load.
+  // when it cannot be read or written, and after an Unreadable Load. It ends
+  // the run: what Load read is let go first, to make room for the merge, so
+  // IsNew is asked before (a failed Save can be tried again).
   void Save();
 
  private:

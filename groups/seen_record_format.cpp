@@ -115,6 +115,7 @@ std::optional<ParsedSeenRecord> ParseSeenRecord(std::string_view bytes, std::str
     why = "fichier trop grand";
     return std::nullopt;
   }
+  record.lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
   // Where each R line's number leads: a search named twice is one search.
   std::vector<std::uint32_t> numbered;
   std::size_t lineNumber = 0;
@@ -196,12 +197,12 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
   };
 
   std::vector<std::size_t> before(searches.size(), 0), after(searches.size(), 0);
-  std::size_t size = 0;
+  std::size_t addressBytes = 0;
   walk([&](std::uint32_t search, std::string_view address, bool kept) {
     ++before[search];
     if (!kept) return;
     ++after[search];
-    size += address.size() + 16;
+    addressBytes += address.size();
   });
 
   // The searches that stay, numbered anew in their order.
@@ -214,10 +215,13 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
     number[s] = ++next;
     bytes += SearchLine(searches[s]);
   }
-  bytes.reserve(bytes.size() + size);
+  // All that follows, so that a full record is built without a copy.
+  char digits[16];
+  const auto widest = std::to_chars(digits, digits + sizeof digits, next).ptr - digits;
+  bytes.reserve(bytes.size() + addressBytes +
+                (total - dropped) * (static_cast<std::size_t>(widest) + 3));
   walk([&](std::uint32_t search, std::string_view address, bool kept) {
     if (!kept) return;
-    char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, number[search]).ptr;
     bytes.append(digits, end);
     bytes += '\t';
@@ -240,15 +244,21 @@ void AddressSet::Insert(std::string_view address) {
     throw std::length_error("relev\xE9 trop grand");
   // At most half full, so that a probe meets a free slot soon.
   if (2 * (entries_.size() + 1) > slots_.size()) Rehash(std::max<std::size_t>(16, 2 * slots_.size()));
-  entries_.push_back({HashOf(address), static_cast<std::uint32_t>(text_.size()),
-                      static_cast<std::uint32_t>(address.size())});
+  entries_.push_back({static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(address.size())});
   text_ += address;
   Place(static_cast<std::uint32_t>(entries_.size() - 1));
 }
 
+void AddressSet::Release() {
+  // A string moved over keeps its own buffer: only a swap lets it go.
+  std::string().swap(text_);
+  std::vector<Entry>().swap(entries_);
+  std::vector<std::uint32_t>().swap(slots_);
+}
+
 void AddressSet::Place(std::uint32_t index) {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = entries_[index].hash & mask;
+  std::size_t slot = HashOf(At(index)) & mask;
   while (slots_[slot] != 0) slot = (slot + 1) & mask;
   slots_[slot] = index + 1;
 }
@@ -260,12 +270,9 @@ void AddressSet::Rehash(std::size_t slots) {
 
 bool AddressSet::Contains(std::string_view address) const {
   if (slots_.empty()) return false;
-  const std::uint64_t hash = HashOf(address);
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const Entry& e = entries_[slots_[slot] - 1];
-    if (e.hash == hash && std::string_view(text_).substr(e.offset, e.length) == address) return true;
-  }
+  for (std::size_t slot = HashOf(address) & mask; slots_[slot] != 0; slot = (slot + 1) & mask)
+    if (At(slots_[slot] - 1) == address) return true;
   return false;
 }
 

@@ -79,20 +79,25 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
 
 // A set of addresses made to be asked often: one block of text and an open
 // hash table of small indices into it, a fraction of what a hash set of
-// strings takes.
+// strings takes. Addresses that share a slot are told apart by their text,
+// which differs early enough for that to cost less than keeping hashes.
 class AddressSet {
  public:
   void Reserve(std::size_t count, std::size_t bytes);
   void Insert(std::string_view address);
   bool Contains(std::string_view address) const;
   std::size_t Size() const { return entries_.size(); }
+  // Empties the set and gives its memory back.
+  void Release();
 
  private:
   struct Entry {
-    std::uint64_t hash;
     std::uint32_t offset;
     std::uint32_t length;
   };
+  std::string_view At(std::uint32_t index) const {
+    return std::string_view(text_).substr(entries_[index].offset, entries_[index].length);
+  }
   void Place(std::uint32_t index);
   void Rehash(std::size_t slots);
 
