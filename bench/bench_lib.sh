@@ -1,6 +1,7 @@
 # Sourced by the benchmark scripts: a scratch folder `$work`, removed at exit
 # together with every server the script started, a server start that waits
-# for the address the server prints, and the median of a column of numbers.
+# for the address the server prints, the median of a column of numbers, and a
+# corpus for the bundled archive.
 
 work=$(mktemp -d)
 pids=()
@@ -28,3 +29,13 @@ start_server() {
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# one_word_corpus NEWSGROUP ID POSTS: a corpus (on stdout) of one newsgroup
+# whose every post holds the word "fichier": POSTS / 20 pages of 20.
+one_word_corpus() {
+  awk -v g="$1" -v id="$2" -v n="$3" 'BEGIN {
+    for (i = 1; i <= n; i++)
+      printf "%s\t%d\t%02d/%02d/%d\tposteur%d@exemple.fr\tArchive - fichier %d sur %d.rar\n",
+             g, id, 1 + i % 28, 1 + int(i / 28) % 12, 1990 + int(i / 336) % 30, i % 97, i, n;
+  }'
+}

@@ -25,11 +25,7 @@ done
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "$0")/bench_lib.sh"
 
-awk 'BEGIN {
-  for (i = 1; i <= 5000; i++)
-    printf "bench.n5000\t901\t%02d/%02d/%d\tposteur%d@exemple.fr\tArchive - fichier %d sur 5000.rar\n",
-           1 + i % 28, 1 + int(i / 28) % 12, 1990 + int(i / 336) % 30, i % 97, i;
-}' > "$work/corpus.tsv"
+one_word_corpus bench.n5000 901 5000 > "$work/corpus.tsv"
 start_server archive_url "$work/server.out" "$archive" --port 0 --page-size 20 --corpus "$work/corpus.tsv"
 [[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
 
