@@ -76,7 +76,7 @@ bool SameFile(int fd, const std::string& path) {
 // takes the lock of the new one.
 int OpenLocked(const std::string& path, std::string& why) {
   for (;;) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
       why = ErrnoClause(errno);
       return -1;
@@ -111,7 +111,8 @@ FileRead SeenRecord::Load() {
                " ; il est laiss\xE9 tel quel";
     return FileRead::Unreadable;
   };
-  FileHandle file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a named pipe in its place is refused, not waited on.
+  FileHandle file(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.Fd() < 0) {
     const int error = errno;
     struct stat link {};
