@@ -139,9 +139,10 @@ FileRead SeenRecord::Load() {
   for (const auto& line : record->lines) {
     if (line.search != *ours) continue;
     const std::string_view address = record->Address(line);
-    if (address.find('\\') == std::string_view::npos) seen_.Insert(address);
-    else seen_.Insert(UnescapeSeenField(address));
+    if (address.find('\\') == std::string_view::npos) seen_.Append(address);
+    else seen_.Append(UnescapeSeenField(address));
   }
+  seen_.Index();
   return FileRead::Read;
 }
 

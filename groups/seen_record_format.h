@@ -83,8 +83,13 @@ std::string MergeSeenRecord(const ParsedSeenRecord& current, const SearchKey& ke
 // which differs early enough for that to cost less than keeping hashes.
 class AddressSet {
  public:
-  void Reserve(std::size_t count, std::size_t bytes);
+  // Ready to be asked at once.
   void Insert(std::string_view address);
+  // Many at once: Reserve, Append each, then Index, before any Contains.
+  void Reserve(std::size_t count, std::size_t bytes);
+  void Append(std::string_view address);
+  void Index();
+
   bool Contains(std::string_view address) const;
   std::size_t Size() const { return entries_.size(); }
   // Empties the set and gives its memory back.
@@ -98,7 +103,7 @@ class AddressSet {
   std::string_view At(std::uint32_t index) const {
     return std::string_view(text_).substr(entries_[index].offset, entries_[index].length);
   }
-  void Place(std::uint32_t index);
+  void Put(std::uint32_t index, std::size_t slot);
   void Rehash(std::size_t slots);
 
   std::string text_;
