@@ -1,7 +1,8 @@
 # Sourced by the benchmark scripts: a scratch folder `$work`, removed at exit
 # together with every server the script started, a server start that waits
-# for the address the server prints, the median of a column of numbers, and
-# the archive put far away behind the delay relay.
+# for the address the server prints, the median of a column of numbers, the
+# archive put far away behind the delay relay, and a corpus for the bundled
+# archive.
 
 work=$(mktemp -d)
 pids=()
@@ -60,4 +61,14 @@ alternate_medians() {
     $b >> "$work/b.times"
   done
   echo "$(median < "$work/a.times") $(median < "$work/b.times")"
+}
+
+# one_word_corpus NEWSGROUP ID POSTS: a corpus (on stdout) of one newsgroup
+# whose every post holds the word "fichier": POSTS / 20 pages of 20.
+one_word_corpus() {
+  awk -v g="$1" -v id="$2" -v n="$3" 'BEGIN {
+    for (i = 1; i <= n; i++)
+      printf "%s\t%d\t%02d/%02d/%d\tposteur%d@exemple.fr\tArchive - fichier %d sur %d.rar\n",
+             g, id, 1 + i % 28, 1 + int(i / 28) % 12, 1990 + int(i / 336) % 30, i % 97, i, n;
+  }'
 }
