@@ -4,7 +4,6 @@
 #include <new>
 
 #include "base/cp1252.h"
-#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tools/search_cli/row_output.h"
 #include "tools/search_cli/search_ending.h"
@@ -33,7 +32,7 @@ void Say(std::FILE* err, const std::string& utf8) {
 }
 
 int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-           ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
+           ConcurrentFetcher& sideBySide, std::FILE* out, std::FILE* err) {
   StderrConsole console(err, options.quiet);
   RowPrinter printer(out, options.format, options.allRows);
   StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
@@ -47,8 +46,8 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
   SearchOutcome outcome;
   try {
     outcome = options.groupSearch
-                  ? RunGroupSearch(ctx, groupFetcher, options.word, options.target)
-                  : RunQuickSearch(ctx, options.word, options.target);
+                  ? RunGroupSearch(ctx, sideBySide, options.word, options.target)
+                  : RunQuickSearch(ctx, sideBySide, options.word, options.target);
   } catch (const OutputError&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -68,9 +67,9 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
 }  // namespace
 
 int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-                 ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
+                 ConcurrentFetcher& sideBySide, std::FILE* out, std::FILE* err) {
   try {
-    return Search(options, server, fetcher, groupFetcher, out, err);
+    return Search(options, server, fetcher, sideBySide, out, err);
   } catch (const OutputError& e) {
     // `| head` has all it wanted: nobody is left to tell.
     if (e.ReaderGone()) return kExitDone;
