@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The quick search with its pages fetched ahead against one page after the
+# other: veskor-search --newsgroup over one newsgroup of 24 pages of 20 hits,
+# with --connexions 1 (one request at a time, as the one-by-one walk) and with
+# the default 4, once through delay_relay (25 ms each way) in front of an
+# archive whose pages take PAGE_MS to make (its slow mode), and once on
+# loopback without any delay. Each run is timed exactly (bash's `time` waits
+# for the process), the two settings alternate, and the medians are
+# compared. Both settings must print the very same rows and console lines.
+#
+# Then STOPS searches through the relay are stopped by a Ctrl-C at a random
+# moment, and the archive's own log tells how many results pages each one
+# asked for and never showed.
+#
+#   bench/quick_search_read_ahead.sh [BUILD_DIR [OTHER_SEARCH]]
+#       (default build/default, already built; OTHER_SEARCH: another
+#       veskor-search, timed against this one with 4 connections on loopback)
+#   RUNS=N (default 11), DELAY_MS (25), PAGE_MS (100), STOPS (20).
+
+set -euo pipefail
+
+build=${1:-build/default}
+other=${2:-}
+archive=$build/tools/archive_server/veskor-archive
+search=$build/tools/search_cli/veskor-search
+relay=$build/bench/delay_relay
+runs=${RUNS:-11}
+delay=${DELAY_MS:-25}
+page_ms=${PAGE_MS:-100}
+stops=${STOPS:-20}
+
+for tool in "$archive" "$search" "$relay" ${other:+"$other"}; do
+  [[ -x $tool ]] || { echo "introuvable : $tool (construire d'abord)" >&2; exit 2; }
+done
+
+# shellcheck source=bench/bench_lib.sh
+source "$(dirname "$0")/bench_lib.sh"
+
+# One newsgroup whose 480 posts all hold the word: 24 pages of 20.
+awk 'BEGIN {
+  for (i = 1; i <= 480; i++)
+    printf "fr.bench.rapide\t4201\t%02d/%02d/2006\tposteur%d@exemple.fr\tVacances %d.jpg\n",
+           1 + i % 28, 1 + int(i / 28) % 12, i % 31, i;
+}' > "$work/corpus.tsv"
+
+start_server slow_url "$work/slow.out" "$archive" --port 0 --corpus "$work/corpus.tsv" \
+  --fault slow --slow-ms "$page_ms" --verbose
+[[ -n $slow_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
+start_server relay_url "$work/relay.out" "$relay" --port 0 --target-port "${slow_url##*:}" \
+  --delay-ms "$delay"
+[[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
+start_server fast_url "$work/fast.out" "$archive" --port 0 --corpus "$work/corpus.tsv"
+[[ -n $fast_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
+
+run_search() {  # PROGRAM URL CONNECTIONS [extra args]
+  local program=$1 url=$2 n=$3; shift 3
+  "$program" --archive "$url" --connexions "$n" "$@" --newsgroup fr.bench.rapide vacances
+}
+
+# One exactly timed run: its wall-clock seconds.
+timed() {
+  local TIMEFORMAT='%3R'
+  { time run_search "$@" -q > /dev/null 2>&1 || true; } 2>&1
+}
+
+# compare LABEL URL PROGRAM_A N_A PROGRAM_B N_B
+compare() {
+  local label=$1 url=$2 a=$3 na=$4 b=$5 nb=$6
+  run_search "$a" "$url" "$na" > "$work/rows.a" 2> "$work/console.a"
+  run_search "$b" "$url" "$nb" > "$work/rows.b" 2> "$work/console.b"
+  if ! cmp -s "$work/rows.a" "$work/rows.b" || ! cmp -s "$work/console.a" "$work/console.b"; then
+    echo "$label : les sorties diffèrent" >&2
+    exit 1
+  fi
+  local pages rows
+  pages=$(grep -c '^http' "$work/console.b")
+  rows=$(wc -l < "$work/rows.b")
+  : > "$work/a.times"; : > "$work/b.times"
+  for _ in $(seq "$runs"); do
+    timed "$a" "$url" "$na" >> "$work/a.times"
+    timed "$b" "$url" "$nb" >> "$work/b.times"
+  done
+  awk -v l="$label" -v a="$(median < "$work/a.times")" -v b="$(median < "$work/b.times")" \
+      -v p="$pages" -v r="$rows" 'BEGIN {
+    printf "%-34s %d pages, %d lignes identiques | %.3f s | %.3f s | rapport %.2f\n",
+           l, p, r, a, b, b / a }'
+}
+
+echo "médianes de $runs passages alternés :"
+compare "relais ${delay} ms, pages de ${page_ms} ms : 1 / 4" "$relay_url" "$search" 1 "$search" 4
+compare "boucle locale : 1 / 4" "$fast_url" "$search" 1 "$search" 4
+if [[ -n $other ]]; then
+  compare "boucle locale, 4 : autre / celui-ci" "$fast_url" "$other" 4 "$search" 4
+fi
+
+# Searches stopped at a random moment: results pages the archive served
+# against pages shown.
+most=0 total=0
+for i in $(seq "$stops"); do
+  before=$(grep -c 'articles.pl' "$work/slow.out" || true)
+  # Started here rather than in a function, so that the Ctrl-C reaches it.
+  "$search" --archive "$relay_url" --newsgroup fr.bench.rapide vacances \
+    > /dev/null 2> "$work/stopped.err" &
+  searching=$!
+  sleep "$(awk -v s="$i" 'BEGIN { srand(s); printf "%.3f", 0.2 + rand() * 1.5 }')"
+  kill -INT "$searching" 2>/dev/null || true
+  wait "$searching" || true
+  sleep 0.3  # the archive logs a request once its reply is written
+  asked=$(( $(grep -c 'articles.pl' "$work/slow.out" || true) - before ))
+  shown=$(grep -c '^http' "$work/stopped.err" || true)
+  wasted=$(( asked - shown ))
+  (( wasted > most )) && most=$wasted
+  total=$(( total + wasted ))
+done
+echo "$stops recherches arrêtées au hasard : pages demandées jamais montrées, au plus $most (en tout $total)"
