@@ -9,7 +9,6 @@
 #include <QTest>
 #include <optional>
 
-#include "engine/archive_requests.h"
 #include "main_window/main_form.h"
 #include "shell/console.h"
 #include "tests/main_window/gui_test_support.h"
@@ -20,17 +19,12 @@ using namespace veskor::testing;
 namespace {
 
 // What the one-by-one walk writes into the console up to the fetch that
-// hangs: two lines per page, "gid/page" each, whose last one never comes.
-QStringList OneByOneConsole(const std::string& server, const QStringList& pages) {
+// hangs: two lines for each page (its query given), the last one never come.
+QStringList OneByOneConsole(const std::string& server, const QStringList& queries) {
   QStringList lines{QStringLiteral("Memo1")};
-  for (const QString& page : pages) {
-    const std::string gid = page.section('/', 0, 0).toStdString();
-    const int number = page.section('/', 1, 1).toInt();
+  for (const QString& query : queries)
     lines << QStringLiteral("Connexion \u00E0 ")
-          << QString::fromStdString(number == 1
-                                        ? veskor::FirstPageAddress(server, "fichier", gid)
-                                        : veskor::NextPageAddress(server, gid, number, "fichier"));
-  }
+          << QString::fromStdString(server) + "/articles.pl?" + query;
   return lines;
 }
 
@@ -52,14 +46,17 @@ class ShutdownTest : public QObject {
     QTest::addColumn<bool>("othersOpen");
     QTest::addColumn<bool>("groupSearch");
     QTest::addColumn<QStringList>("pages");
-    const QStringList stalled{QStringLiteral("fault-stall/1")};
-    QTest::newRow("main window alone") << false << false << stalled;
-    QTest::newRow("console and about window open") << true << false << stalled;
+    const QString stalled = QStringLiteral("search=fichier&gid=fault-stall&search=rechercher&thumb=");
+    QTest::newRow("main window alone") << false << false << QStringList{stalled};
+    QTest::newRow("console and about window open") << true << false << QStringList{stalled};
     // Its newsgroups walked side by side: the whole first newsgroup is shown
     // while several stalling pages are in flight, and the console names the
     // one the display waits for.
-    QTest::newRow("group search") << false << true
-                                  << QStringList{"9999/1", "9999/2", "9999/3", "fault-stall/1"};
+    QTest::newRow("group search")
+        << false << true
+        << QStringList{"search=fichier&gid=9999&search=rechercher&thumb=",
+                       "gid=9999&page=2&search=fichier&thumb=",
+                       "gid=9999&page=3&search=fichier&thumb=", stalled};
   }
   void closingDuringAFetchEndsTheProgram() {
     QFETCH(bool, othersOpen);
