@@ -4,9 +4,8 @@
 # group_search_corpus.tsv (39 pages of "vacances"), with --connexions 1 (one
 # request at a time, as the one-by-one walk) and with the default 4, once
 # through delay_relay (25 ms each way, the archive far away) and once on
-# loopback. Each run is timed exactly (bash's `time` waits for the process),
-# the two settings alternate, and the medians are compared. Both settings
-# must print the very same rows and console lines.
+# loopback, their medians compared (compare_runs). Both settings must print
+# the very same rows and console lines.
 #
 #   bench/group_search_concurrency.sh [BUILD_DIR]   (default build/default, already built)
 #   RUNS=N (default 11) alternating runs of each; DELAY_MS (default 25).
@@ -45,37 +44,6 @@ run_search() {  # URL CONNECTIONS [extra args]
   (cd "$work/groupes" && exec "$search" --archive "$url" --connexions "$n" "$@" --group bench vacances)
 }
 
-# One exactly timed run: its wall-clock seconds.
-timed() {
-  local TIMEFORMAT='%3R'
-  { time run_search "$@" -q > /dev/null 2>&1 || true; } 2>&1
-}
-
-compare() {
-  local label=$1 url=$2
-  # The same rows and the same console lines, whatever the connections.
-  run_search "$url" 1 > "$work/rows1.txt" 2> "$work/console1.txt"
-  run_search "$url" 4 > "$work/rows4.txt" 2> "$work/console4.txt"
-  if ! cmp -s "$work/rows1.txt" "$work/rows4.txt" || ! cmp -s "$work/console1.txt" "$work/console4.txt"; then
-    echo "$label : les sorties diffèrent entre --connexions 1 et 4" >&2
-    exit 1
-  fi
-  local pages rows
-  pages=$(grep -c '^http' "$work/console4.txt")
-  rows=$(wc -l < "$work/rows4.txt")
-  : > "$work/one.times"; : > "$work/four.times"
-  for _ in $(seq "$runs"); do
-    timed "$url" 1 >> "$work/one.times"
-    timed "$url" 4 >> "$work/four.times"
-  done
-  local one four
-  one=$(median < "$work/one.times")
-  four=$(median < "$work/four.times")
-  awk -v l="$label" -v o="$one" -v f="$four" -v p="$pages" -v r="$rows" 'BEGIN {
-    printf "%-22s %d pages, %d lignes identiques | --connexions 1 : %.3f s | 4 : %.3f s | rapport %.2f\n",
-           l, p, r, o, f, f / o }'
-}
-
 echo "médianes de $runs passages alternés :"
-compare "relais ${delay} ms" "$relay_url"
-compare "boucle locale" "$archive_url"
+compare_runs "relais ${delay} ms" "--connexions 1" "run_search $relay_url 1" 4 "run_search $relay_url 4"
+compare_runs "boucle locale" "--connexions 1" "run_search $archive_url 1" 4 "run_search $archive_url 4"

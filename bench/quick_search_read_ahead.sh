@@ -4,9 +4,8 @@
 # with --connexions 1 (one request at a time, as the one-by-one walk) and with
 # the default 4, once through delay_relay (25 ms each way) in front of an
 # archive whose pages take PAGE_MS to make (its slow mode), and once on
-# loopback without any delay. Each run is timed exactly (bash's `time` waits
-# for the process), the two settings alternate, and the medians are
-# compared. Both settings must print the very same rows and console lines.
+# loopback without any delay, their medians compared (compare_runs). Both
+# settings must print the very same rows and console lines.
 #
 # Then STOPS searches through the relay are stopped by a Ctrl-C at a random
 # moment, and the archive's own log tells how many results pages each one
@@ -57,40 +56,14 @@ run_search() {  # PROGRAM URL CONNECTIONS [extra args]
   "$program" --archive "$url" --connexions "$n" "$@" --newsgroup fr.bench.rapide vacances
 }
 
-# One exactly timed run: its wall-clock seconds.
-timed() {
-  local TIMEFORMAT='%3R'
-  { time run_search "$@" -q > /dev/null 2>&1 || true; } 2>&1
-}
-
-# compare LABEL URL PROGRAM_A N_A PROGRAM_B N_B
-compare() {
-  local label=$1 url=$2 a=$3 na=$4 b=$5 nb=$6
-  run_search "$a" "$url" "$na" > "$work/rows.a" 2> "$work/console.a"
-  run_search "$b" "$url" "$nb" > "$work/rows.b" 2> "$work/console.b"
-  if ! cmp -s "$work/rows.a" "$work/rows.b" || ! cmp -s "$work/console.a" "$work/console.b"; then
-    echo "$label : les sorties diffèrent" >&2
-    exit 1
-  fi
-  local pages rows
-  pages=$(grep -c '^http' "$work/console.b")
-  rows=$(wc -l < "$work/rows.b")
-  : > "$work/a.times"; : > "$work/b.times"
-  for _ in $(seq "$runs"); do
-    timed "$a" "$url" "$na" >> "$work/a.times"
-    timed "$b" "$url" "$nb" >> "$work/b.times"
-  done
-  awk -v l="$label" -v a="$(median < "$work/a.times")" -v b="$(median < "$work/b.times")" \
-      -v p="$pages" -v r="$rows" 'BEGIN {
-    printf "%-34s %d pages, %d lignes identiques | %.3f s | %.3f s | rapport %.2f\n",
-           l, p, r, a, b, b / a }'
-}
-
 echo "médianes de $runs passages alternés :"
-compare "relais ${delay} ms, pages de ${page_ms} ms : 1 / 4" "$relay_url" "$search" 1 "$search" 4
-compare "boucle locale : 1 / 4" "$fast_url" "$search" 1 "$search" 4
+compare_runs "relais ${delay} ms" "--connexions 1" "run_search $search $relay_url 1" \
+  4 "run_search $search $relay_url 4"
+compare_runs "boucle locale" "--connexions 1" "run_search $search $fast_url 1" \
+  4 "run_search $search $fast_url 4"
 if [[ -n $other ]]; then
-  compare "boucle locale, 4 : autre / celui-ci" "$fast_url" "$other" 4 "$search" 4
+  compare_runs "boucle locale, 4" "autre" "run_search $other $fast_url 4" \
+    "celui-ci" "run_search $search $fast_url 4"
 fi
 
 # Searches stopped at a random moment: results pages the archive served
