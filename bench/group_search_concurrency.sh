@@ -20,20 +20,12 @@ corpus=$(cd "$(dirname "$0")" && pwd)/group_search_corpus.tsv
 runs=${RUNS:-11}
 delay=${DELAY_MS:-25}
 
-for tool in "$archive" "$search" "$relay"; do
-  [[ -x $tool ]] || { echo "introuvable : $tool (construire d'abord)" >&2; exit 2; }
-done
-# Run from the group file's folder.
-search=$(realpath "$search")
-
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "$0")/bench_lib.sh"
-
-start_server archive_url "$work/archive.out" "$archive" --port 0 --corpus "$corpus"
-[[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
-archive_port=${archive_url##*:}
-start_server relay_url "$work/relay.out" "$relay" --port 0 --target-port "$archive_port" --delay-ms "$delay"
-[[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
+need_tools "$archive" "$search" "$relay"
+# Run from the group file's folder.
+search=$(realpath "$search")
+start_far_archive "$archive" "$relay" "$corpus" "$delay"
 
 # The group file, in the working directory where veskor-search looks.
 mkdir "$work/groupes"

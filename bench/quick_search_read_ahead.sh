@@ -28,32 +28,19 @@ delay=${DELAY_MS:-25}
 page_ms=${PAGE_MS:-100}
 stops=${STOPS:-20}
 
-for tool in "$archive" "$search" "$relay" ${other:+"$other"}; do
-  [[ -x $tool ]] || { echo "introuvable : $tool (construire d'abord)" >&2; exit 2; }
-done
-
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "$0")/bench_lib.sh"
+need_tools "$archive" "$search" "$relay" ${other:+"$other"}
 
-# One newsgroup whose 480 posts all hold the word: 24 pages of 20.
-awk 'BEGIN {
-  for (i = 1; i <= 480; i++)
-    printf "fr.bench.rapide\t4201\t%02d/%02d/2006\tposteur%d@exemple.fr\tVacances %d.jpg\n",
-           1 + i % 28, 1 + int(i / 28) % 12, i % 31, i;
-}' > "$work/corpus.tsv"
-
-start_server slow_url "$work/slow.out" "$archive" --port 0 --corpus "$work/corpus.tsv" \
+one_word_corpus fr.bench.rapide 4201 480 > "$work/corpus.tsv"
+start_far_archive "$archive" "$relay" "$work/corpus.tsv" "$delay" \
   --fault slow --slow-ms "$page_ms" --verbose
-[[ -n $slow_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
-start_server relay_url "$work/relay.out" "$relay" --port 0 --target-port "${slow_url##*:}" \
-  --delay-ms "$delay"
-[[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
 start_server fast_url "$work/fast.out" "$archive" --port 0 --corpus "$work/corpus.tsv"
 [[ -n $fast_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
 
 run_search() {  # PROGRAM URL CONNECTIONS [extra args]
   local program=$1 url=$2 n=$3; shift 3
-  "$program" --archive "$url" --connexions "$n" "$@" --newsgroup fr.bench.rapide vacances
+  "$program" --archive "$url" --connexions "$n" "$@" --newsgroup fr.bench.rapide fichier
 }
 
 echo "médianes de $runs passages alternés :"
@@ -70,16 +57,16 @@ fi
 # against pages shown.
 most=0 total=0
 for i in $(seq "$stops"); do
-  before=$(grep -c 'articles.pl' "$work/slow.out" || true)
+  before=$(grep -c 'articles.pl' "$work/archive.out" || true)
   # Started here rather than in a function, so that the Ctrl-C reaches it.
-  "$search" --archive "$relay_url" --newsgroup fr.bench.rapide vacances \
+  "$search" --archive "$relay_url" --newsgroup fr.bench.rapide fichier \
     > /dev/null 2> "$work/stopped.err" &
   searching=$!
   sleep "$(awk -v s="$i" 'BEGIN { srand(s); printf "%.3f", 0.2 + rand() * 1.5 }')"
   kill -INT "$searching" 2>/dev/null || true
   wait "$searching" || true
   sleep 0.3  # the archive logs a request once its reply is written
-  asked=$(( $(grep -c 'articles.pl' "$work/slow.out" || true) - before ))
+  asked=$(( $(grep -c 'articles.pl' "$work/archive.out" || true) - before ))
   shown=$(grep -c '^http' "$work/stopped.err" || true)
   wasted=$(( asked - shown ))
   (( wasted > most )) && most=$wasted

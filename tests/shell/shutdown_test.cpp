@@ -9,7 +9,9 @@
 #include <QTest>
 #include <optional>
 
+#include "groups/u_gid.h"
 #include "main_window/main_form.h"
+#include "platform/string_grid_widget.h"
 #include "shell/console.h"
 #include "tests/main_window/gui_test_support.h"
 #include "tests/support/archive_server_process.h"
@@ -17,6 +19,8 @@
 using namespace veskor::testing;
 
 namespace {
+
+enum Command { kQuickSearch, kGroupSearch, kIdUpdate };
 
 // What the one-by-one walk writes into the console up to the fetch that
 // hangs: two lines for each page (its query given), the last one never come.
@@ -44,23 +48,26 @@ class ShutdownTest : public QObject {
 
   void closingDuringAFetchEndsTheProgram_data() {
     QTest::addColumn<bool>("othersOpen");
-    QTest::addColumn<bool>("groupSearch");
+    QTest::addColumn<int>("command");
     QTest::addColumn<QStringList>("pages");
     const QString stalled = QStringLiteral("search=fichier&gid=fault-stall&search=rechercher&thumb=");
-    QTest::newRow("main window alone") << false << false << QStringList{stalled};
-    QTest::newRow("console and about window open") << true << false << QStringList{stalled};
+    QTest::newRow("main window alone") << false << int(kQuickSearch) << QStringList{stalled};
+    QTest::newRow("console and about window open") << true << int(kQuickSearch) << QStringList{stalled};
     // Its newsgroups walked side by side: the whole first newsgroup is shown
     // while several stalling pages are in flight, and the console names the
     // one the display waits for.
     QTest::newRow("group search")
-        << false << true
+        << false << int(kGroupSearch)
         << QStringList{"search=fichier&gid=9999&search=rechercher&thumb=",
                        "gid=9999&page=2&search=fichier&thumb=",
                        "gid=9999&page=3&search=fichier&thumb=", stalled};
+    // Its first row's lookup is slow, the next ones are in flight or back;
+    // the console stays as it was.
+    QTest::newRow("ID update") << false << int(kIdUpdate) << QStringList{};
   }
   void closingDuringAFetchEndsTheProgram() {
     QFETCH(bool, othersOpen);
-    QFETCH(bool, groupSearch);
+    QFETCH(int, command);
     QFETCH(QStringList, pages);
     WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})},
                           {"Informatique.txt",
@@ -79,7 +86,12 @@ class ShutdownTest : public QObject {
     // The stalling newsgroup sends part of its page, then nothing more.
     After(0, [&] {
       Form1->Edit2->setText(QStringLiteral("fichier"));
-      if (groupSearch) {
+      if (command == kIdUpdate) {
+        F_edition->StringGrid1->SetRowCount(5);
+        for (std::size_t row = 1; row <= 3; ++row)
+          F_edition->StringGrid1->SetCell(0, row, row == 1 ? "fault-lookup-slow" : "fr.test.fichiers");
+        F_edition->B_update->click();
+      } else if (command == kGroupSearch) {
         Form1->ComboBox2->setCurrentIndex(0);
         Form1->B_vesko->click();
       } else {
