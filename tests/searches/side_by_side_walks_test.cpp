@@ -100,8 +100,6 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-bool IsResultsPage(const std::string& url) { return url.find("/articles.pl") != std::string::npos; }
-
 class SideBySideWalks : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
@@ -125,7 +123,7 @@ class SideBySideWalks : public ::testing::TestWithParam<Case> {
     archive.pages = pages_;
     std::size_t fetches = 0;
     archive.duringFetch = [&](const std::string& url) {
-      if (!IsResultsPage(url)) return;
+      if (url.find("/articles.pl") == std::string::npos) return;  // the ID lookup
       if (++fetches == failAt) throw FetchError("fermeture");
       if (stop == StopKind::DuringWait && fetches == at + 1) RaiseStopFlag();
     };

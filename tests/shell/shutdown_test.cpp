@@ -56,11 +56,10 @@ class ShutdownTest : public QObject {
     // Its newsgroups walked side by side: the whole first newsgroup is shown
     // while several stalling pages are in flight, and the console names the
     // one the display waits for.
-    QTest::newRow("group search")
-        << false << int(kGroupSearch)
-        << QStringList{"search=fichier&gid=9999&search=rechercher&thumb=",
-                       "gid=9999&page=2&search=fichier&thumb=",
-                       "gid=9999&page=3&search=fichier&thumb=", stalled};
+    QTest::newRow("group search") << false << int(kGroupSearch)
+                                  << QStringList{"search=fichier&gid=9999&search=rechercher&thumb=",
+                                                 "gid=9999&page=2&search=fichier&thumb=",
+                                                 "gid=9999&page=3&search=fichier&thumb=", stalled};
     // Its first row's lookup is slow, the next ones are in flight or back;
     // the console stays as it was.
     QTest::newRow("ID update") << false << int(kIdUpdate) << QStringList{};
