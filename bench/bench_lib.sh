@@ -39,11 +39,12 @@ need_tools() {
   done
 }
 
-# start_far_archive ARCHIVE RELAY CORPUS DELAY_MS: the archive server ARCHIVE
-# on CORPUS and the delay relay RELAY in front of it; sets `archive_url` and
-# `relay_url`, or exits 1.
+# start_far_archive ARCHIVE RELAY CORPUS DELAY_MS [ARCHIVE_OPTION...]: the
+# archive server ARCHIVE on CORPUS and the delay relay RELAY in front of it;
+# sets `archive_url` and `relay_url`, or exits 1. The archive's output goes
+# to $work/archive.out.
 start_far_archive() {
-  start_server archive_url "$work/archive.out" "$1" --port 0 --corpus "$3"
+  start_server archive_url "$work/archive.out" "$1" --port 0 --corpus "$3" "${@:5}"
   [[ -n $archive_url ]] || { echo "le serveur d'archive n'a pas démarré" >&2; exit 1; }
   start_server relay_url "$work/relay.out" "$2" --port 0 --target-port "${archive_url##*:}" --delay-ms "$4"
   [[ -n $relay_url ]] || { echo "le relais n'a pas démarré" >&2; exit 1; }
@@ -71,4 +72,33 @@ one_word_corpus() {
       printf "%s\t%d\t%02d/%02d/%d\tposteur%d@exemple.fr\tArchive - fichier %d sur %d.rar\n",
              g, id, 1 + i % 28, 1 + int(i / 28) % 12, 1990 + int(i / 336) % 30, i % 97, i, n;
   }'
+}
+
+# timed_quietly COMMAND...: the wall-clock seconds of one run of COMMAND -q,
+# exactly (bash's `time` waits for the process).
+timed_quietly() {
+  local TIMEFORMAT='%3R'
+  { time "$@" -q > /dev/null 2>&1 || true; } 2>&1
+}
+
+# compare_runs LABEL NAME_A "COMMAND_A" NAME_B "COMMAND_B": two ways of running
+# one search (each command split on spaces). Both must print the same rows
+# and console lines; then their medians over RUNS alternating runs and their
+# ratio are printed.
+compare_runs() {
+  local label=$1 name_a=$2 a=$3 name_b=$4 b=$5
+  $a > "$work/rows.a" 2> "$work/console.a" || true
+  $b > "$work/rows.b" 2> "$work/console.b" || true
+  if ! cmp -s "$work/rows.a" "$work/rows.b" || ! cmp -s "$work/console.a" "$work/console.b"; then
+    echo "$label : les sorties diffèrent entre $name_a et $name_b" >&2
+    exit 1
+  fi
+  local pages rows time_a time_b
+  pages=$(grep -c '^http' "$work/console.b")
+  rows=$(wc -l < "$work/rows.b")
+  read -r time_a time_b < <(alternate_medians "$runs" "timed_quietly $a" "timed_quietly $b")
+  awk -v l="$label" -v na="$name_a" -v nb="$name_b" -v a="$time_a" -v b="$time_b" \
+      -v p="$pages" -v r="$rows" 'BEGIN {
+    printf "%-22s %d pages, %d lignes identiques | %s : %.3f s | %s : %.3f s | rapport %.2f\n",
+           l, p, r, na, a, nb, b, b / a }'
 }

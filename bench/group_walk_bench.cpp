@@ -12,7 +12,7 @@
 
 #include "engine/archive_requests.h"
 #include "engine/memory_grid.h"
-#include "searches/concurrent_group_search.h"
+#include "searches/side_by_side_walks.h"
 
 namespace {
 

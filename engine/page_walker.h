@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/page_fetcher.h"
 #include "engine/string_grid.h"
@@ -40,6 +41,12 @@ struct NextPage {
 std::optional<NextPage> FollowNextPage(const SearchContext& ctx, std::string_view remaining,
                                        long long page, std::string_view word,
                                        std::string_view archiveId);
+
+// The pages after `page`, up to `last`, whose link text (">" k "<") occurs in
+// `remaining`, in increasing order. The archive's pages link to several
+// later pages at once, so these are pages that the walk is likely to reach;
+// only FollowNextPage says that it does.
+std::vector<long long> LinkedPages(std::string_view remaining, long long page, long long last);
 
 // Fetches page `page` at `url`, writes its hits from `row` on, then follows the
 // next pages until there is none or StopFlag is raised. Returns the first free

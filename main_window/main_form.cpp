@@ -18,7 +18,6 @@
 #include "main_window/find_bar.h"
 #include "main_window/results_menu.h"
 #include "main_window/search_progress.h"
-#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "groups/combo_drop_down.h"
 #include "platform/message_box.h"
@@ -195,7 +194,11 @@ void TForm1::B_seekClick() {
     return;
   const std::string word = veskor::ToAnsi(Edit2->text());
   const std::string newsgroup = veskor::ToAnsi(Edit1->text());
-  RunSearch(false, [&](veskor::SearchContext& ctx) { return veskor::RunQuickSearch(ctx, word, newsgroup); });
+  // The ID lookup first, then the newsgroup's pages fetched ahead over the
+  // shared connections, shown as the one-by-one walk shows them.
+  RunSearch(false, [&](veskor::SearchContext& ctx) {
+    return veskor::RunQuickSearch(ctx, fetches_.SideBySideFetcher(), word, newsgroup);
+  });
 }
 
 void TForm1::B_veskoClick() {

@@ -95,12 +95,12 @@ class SearchRunTest : public ::testing::Test {
     options.quiet = true;
     options.allRows = grid;
     options.seenRecord = seenRecord;
-    testing::FakeConcurrentFetcher net;
     net.archive.pages = archive.pages;
     return RunCliSearch(options, kServer, archive, net, out ? out : out_, err_);
   }
 
-  FakeArchive archive;
+  FakeArchive archive;  // the ID lookups, and the pages `net` serves
+  testing::FakeConcurrentFetcher net;
   std::optional<std::string> seenRecord;  // --nouveaux
   fs::path dir_, old_;
   std::FILE* out_ = nullptr;
@@ -162,8 +162,8 @@ class SearchRunOutput : public SearchRunTest {
     archive.pages[NextPageAddress(kServer, "12", 2, "w")] = Page(1, false);
   }
   bool FetchedPage2() const {
-    return std::find(archive.requested.begin(), archive.requested.end(),
-                     NextPageAddress(kServer, "12", 2, "w")) != archive.requested.end();
+    return std::find(net.started.begin(), net.started.end(),
+                     NextPageAddress(kServer, "12", 2, "w")) != net.started.end();
   }
 };
 
@@ -193,7 +193,7 @@ TEST_F(SearchRunOutput, AClosedPipeStopsTheSearchSilently) {
 }
 
 TEST_F(SearchRunOutput, RunningOutOfMemoryEndsWithAMessageNotAnAbort) {
-  archive.duringFetch = [](const std::string& url) {
+  net.archive.duringFetch = [](const std::string& url) {
     if (url.find("page=2") == std::string::npos) return;
     gStarved = true;
     throw std::bad_alloc();

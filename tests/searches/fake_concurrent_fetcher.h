@@ -26,13 +26,14 @@ class FakeConcurrentFetcher : public ConcurrentFetcher {
   std::function<void()> duringWait;  // as window events would run
 
   std::vector<std::pair<RequestId, std::string>> inFlight;
-  std::vector<std::string> returned, cancelled;
+  std::vector<std::string> started, returned, cancelled;
   std::size_t mostInFlight = 0, startsOverLimit = 0;
 
   std::size_t ConnectionLimit() const override { return limit; }
 
   RequestId Start(const std::string& url) override {
     if (inFlight.size() >= limit) ++startsOverLimit;
+    started.push_back(url);
     inFlight.emplace_back(++lastId_, url);
     mostInFlight = std::max(mostInFlight, inFlight.size());
     return lastId_;

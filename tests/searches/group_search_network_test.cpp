@@ -1,8 +1,8 @@
-// The group search over the real libcurl fetcher and a real server on the
+// The searches over the real libcurl fetcher and a real server on the
 // loopback interface, whose newsgroups answer with different delays so that
-// later newsgroups finish first: the side-by-side walk must show what the
-// one-after-the-other walk shows, stopped or failing at the same page, and
-// never use more connections than it is allowed.
+// later newsgroups, and pages fetched ahead, finish first: the side-by-side
+// walks must show what the one-after-the-other walk shows, stopped or
+// failing at the same page, and never use more connections than allowed.
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,6 @@
 #include "network/curl_concurrent_fetcher.h"
 #include "network/curl_page_fetcher.h"
 #include "network/poll_waiter.h"
-#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tests/engine/fake_archive.h"
 #include "tests/network/loopback_server.h"
@@ -42,14 +41,16 @@ struct Newsgroup {
   int failsAtPage = 0;  // that page is an HTTP 500; 0: none
 };
 
-// Three hits per page, and the link to the next page while there is one.
+// Three hits per page, and links to the next three pages and the last.
 std::string ResultsPage(const std::string& gid, int page, int pages) {
   std::string body = "<html><table>\r\n";
   for (int i = 0; i < 3; ++i)
     body += Hit(gid + " p" + std::to_string(page) + " n" + std::to_string(i), "02/03/2004",
                 "poster", "articles.pl?gid=" + gid + "&art=" + std::to_string(page * 10 + i));
   body += "</table>";
-  if (page < pages) body += "<a href=\"x\">" + std::to_string(page + 1) + "</a>";
+  for (int next = page + 1; next <= pages; ++next)
+    if (next <= page + 3 || next == pages)
+      body += "<a href=\"x\">" + std::to_string(next) + "</a>";
   return body + "<a href=\"aide.pl\">aide</a></html>";
 }
 
@@ -64,6 +65,10 @@ class DelayedArchive {
     r.set_keep_alive_max_count(100000);
     r.Get("/articles.pl", [this](const httplib::Request& req, httplib::Response& res) {
       Serve(req, res);
+    });
+    // A newsgroup's ID is its name.
+    r.Get("/part2.pl", [](const httplib::Request& req, httplib::Response& res) {
+      res.set_content("ok=" + req.get_param_value("name") + "'\">", "text/html");
     });
     r.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
       server_.HoldUntilReleased(5s);
@@ -132,10 +137,12 @@ class DelayedArchive {
 };
 
 // Later newsgroups answer sooner; "panne" fails at once on its page 1,
-// "tardive" on its page 2, after its slow page 1.
+// "tardive" on its page 2, after its slow page 1, "loin" on its page 5,
+// which page 2 links to.
 std::map<std::string, Newsgroup> TestNewsgroups() {
-  return {{"11", {3, 60, 0}}, {"12", {2, 40, 0}}, {"13", {1, 20, 0}}, {"14", {4, 5, 0}},
-          {"15", {2, 0, 0}},  {"panne", {3, 0, 1}}, {"tardive", {3, 30, 2}}};
+  return {{"11", {3, 60, 0}}, {"12", {2, 40, 0}},     {"13", {1, 20, 0}},
+          {"14", {4, 5, 0}},  {"15", {2, 0, 0}},      {"16", {12, 15, 0}},
+          {"panne", {3, 0, 1}}, {"tardive", {3, 30, 2}}, {"loin", {8, 10, 5}}};
 }
 
 // Everything a search leaves for the user to see.
@@ -159,6 +166,7 @@ struct SearchCase {
   const char* name;
   std::string group;  // the group file's lines, CR LF each
   int stopAtPage;     // the stop is pressed with this page on screen; 0: never
+  const char* quick = nullptr;  // the quick search's newsgroup, instead of the group
 };
 
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
@@ -206,13 +214,15 @@ class GroupSearchNetworkTest : public testing::ScratchDirTest,
   }
 
   Seen Sequential(int stopAtPage) {
-    return Watch(stopAtPage, 1, [](SearchContext& ctx, ConcurrentFetcher&) {
-      return RunGroupSearch(ctx, "mot", "g");
+    const char* quick = GetParam().quick;
+    return Watch(stopAtPage, 1, [quick](SearchContext& ctx, ConcurrentFetcher&) {
+      return quick ? RunQuickSearch(ctx, "mot", quick) : RunGroupSearch(ctx, "mot", "g");
     });
   }
   Seen SideBySide(int stopAtPage, int connections = 4) {
-    return Watch(stopAtPage, connections, [](SearchContext& ctx, ConcurrentFetcher& net) {
-      return RunGroupSearch(ctx, net, "mot", "g");
+    const char* quick = GetParam().quick;
+    return Watch(stopAtPage, connections, [quick](SearchContext& ctx, ConcurrentFetcher& net) {
+      return quick ? RunQuickSearch(ctx, net, "mot", quick) : RunGroupSearch(ctx, net, "mot", "g");
     });
   }
 
@@ -254,7 +264,13 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"AStopDropsALaterPageTwosError",
                    Group({"fr.un", "11", "fr.tardive", "tardive", "fr.cinq", "15"}), 1},
         SearchCase{"WithoutAStopALaterPageTwosErrorEndsTheSearch",
-                   Group({"fr.un", "11", "fr.tardive", "tardive", "fr.cinq", "15"}), kNoStop}),
+                   Group({"fr.un", "11", "fr.tardive", "tardive", "fr.cinq", "15"}), kNoStop},
+        // One newsgroup of twelve pages, fetched ahead along the links of each page.
+        SearchCase{"QuickSearch", "", kNoStop, "16"},
+        SearchCase{"QuickSearchStoppedOnItsThirdPage", "", 3, "16"},
+        // Page 5 fails, fetched ahead long before the walk reaches it.
+        SearchCase{"QuickSearchErrorOnAPageFetchedAhead", "", kNoStop, "loin"},
+        SearchCase{"QuickSearchStoppedBeforeAnErrorFetchedAhead", "", 3, "loin"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class ConnectionLimitTest : public GroupSearchNetworkTest {};
@@ -265,9 +281,9 @@ TEST_P(ConnectionLimitTest, IsNeverExceededAndConnectionsAreKept) {
   const Seen sequential = Sequential(kNoStop);
   archive_->ResetCounts();
   EXPECT_EQ(SideBySide(kNoStop, limit), sequential);
-  // How many requests the server sees at once depends on how fast the quick
-  // newsgroups answer, so only the bound is exact; the slow first newsgroup
-  // makes room for a second request.
+  // How many requests the server sees at once depends on how fast the pages
+  // come, so only the bound is exact; the slow first newsgroup, or the pages
+  // fetched ahead of the quick search's walk, make room for a second request.
   EXPECT_LE(archive_->MostInFlight(), limit);
   EXPECT_GE(archive_->MostInFlight(), std::min(limit, 2));
   // Kept alive: no more connections than may be open at once.
@@ -282,7 +298,9 @@ const std::string kTwentyNewsgroups = kSixNewsgroups + kSixNewsgroups + kSixNews
 INSTANTIATE_TEST_SUITE_P(
     Limits, ConnectionLimitTest,
     ::testing::Values(SearchCase{"One", kSixNewsgroups, 1}, SearchCase{"Four", kSixNewsgroups, 4},
-                      SearchCase{"TheMostAllowed", kTwentyNewsgroups, 16}),
+                      SearchCase{"TheMostAllowed", kTwentyNewsgroups, 16},
+                      SearchCase{"QuickSearchOverTwo", "", 2, "16"},
+                      SearchCase{"QuickSearchOverFour", "", 4, "16"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A loopback port that nothing listens on: bound by the system, then freed.

@@ -7,7 +7,6 @@
 
 #include "engine/archive_requests.h"
 #include "engine/memory_grid.h"
-#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "../engine/fake_archive.h"
 #include "fake_concurrent_fetcher.h"

@@ -140,12 +140,13 @@ deviennent le joker « % » de l'archive.
   --newsgroup NOM  recherche rapide dans le newsgroup NOM (son ID est demandé
                    à l'archive)
   --group NOM      recherche dans chaque newsgroup du groupe NOM, d'après le
-                   fichier NOM.txt du répertoire courant ; les pages des
-                   newsgroups sont demandées d'avance, plusieurs à la fois,
-                   et écrites dans l'ordre du fichier
+                   fichier NOM.txt du répertoire courant, écrite dans l'ordre
+                   du fichier
   --connexions N   au plus N connexions à l'archive à la fois pendant une
-                   recherche de groupe (1 à 16, 4 par défaut ; 1 : une page
-                   après l'autre)
+                   recherche (1 à 16, 4 par défaut) : les pages suivantes
+                   d'un newsgroup, et les newsgroups suivants d'un groupe,
+                   sont demandés d'avance, plusieurs à la fois, et écrits
+                   dans l'ordre ; 1 : une page après l'autre
   --archive URL    adresse de l'archive ; à défaut, la variable d'environnement
                    VESKOR_ARCHIVE, puis l'adresse intégrée au programme
   --grid           toutes les lignes du tableau de résultats, y compris la

@@ -42,9 +42,9 @@ int Run(int argc, char** argv) {
   limits.maxConnections = static_cast<int>(options.connections);
   veskor::CurlPageFetcher fetcher(std::make_unique<veskor::PollWaiter>(), limits);
   // Over the same connections: the quick search's ID lookup and the pages.
-  veskor::CurlConcurrentFetcher groupFetcher(fetcher);
+  veskor::CurlConcurrentFetcher sideBySide(fetcher);
   InstallInterruptHandler(options.quiet);
-  return RunCliSearch(options, server, fetcher, groupFetcher, stdout, stderr);
+  return RunCliSearch(options, server, fetcher, sideBySide, stdout, stderr);
 }
 
 }  // namespace

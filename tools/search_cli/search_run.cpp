@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "base/cp1252.h"
-#include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
 #include "tools/search_cli/new_hits.h"
 #include "tools/search_cli/row_output.h"
@@ -36,13 +35,13 @@ void Say(std::FILE* err, const std::string& utf8) {
 }
 
 // The search itself, its rows printed page by page through `ctx`.
-int Walk(const CliOptions& options, SearchContext& ctx, ConcurrentFetcher& groupFetcher,
+int Walk(const CliOptions& options, SearchContext& ctx, ConcurrentFetcher& sideBySide,
          const std::function<void()>& printPage, std::FILE* err) {
   SearchOutcome outcome;
   try {
     outcome = options.groupSearch
-                  ? RunGroupSearch(ctx, groupFetcher, options.word, options.target)
-                  : RunQuickSearch(ctx, options.word, options.target);
+                  ? RunGroupSearch(ctx, sideBySide, options.word, options.target)
+                  : RunQuickSearch(ctx, sideBySide, options.word, options.target);
   } catch (const OutputError&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -66,7 +65,7 @@ bool SaveNewHits(NewHitsOnly& newHits, std::FILE* err) {
 }
 
 int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-           ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
+           ConcurrentFetcher& sideBySide, std::FILE* out, std::FILE* err) {
   std::optional<NewHitsOnly> newHits;
   if (options.seenRecord) {
     newHits.emplace(*options.seenRecord, options.groupSearch
@@ -101,7 +100,7 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
   if (!newHits) title();
   int exitCode = kExitFailed;
   try {
-    exitCode = Walk(options, ctx, groupFetcher, printPage, err);
+    exitCode = Walk(options, ctx, sideBySide, printPage, err);
   } catch (const OutputError& e) {
     // The pages written before the output failed were shown; a reader that
     // went away may have read none of them, and they stay new.
@@ -118,9 +117,9 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
 }  // namespace
 
 int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-                 ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
+                 ConcurrentFetcher& sideBySide, std::FILE* out, std::FILE* err) {
   try {
-    return Search(options, server, fetcher, groupFetcher, out, err);
+    return Search(options, server, fetcher, sideBySide, out, err);
   } catch (const OutputError& e) {
     // `| head` has all it wanted: nobody is left to tell.
     if (e.ReaderGone()) return kExitDone;

@@ -13,9 +13,9 @@ namespace veskor::search_cli {
 
 // Never throws: a failure of the search, of the output or of memory ends it
 // with status 1 and a message; a reader that went away ends it silently with
-// status 0, as a stop does. The group search walks its newsgroups side by
-// side through `groupFetcher`; the quick search fetches through `fetcher`.
+// status 0, as a stop does. Both searches fetch their results pages through
+// `sideBySide`; the quick search's ID lookup goes through `fetcher`.
 int RunCliSearch(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-                 ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err);
+                 ConcurrentFetcher& sideBySide, std::FILE* out, std::FILE* err);
 
 }  // namespace veskor::search_cli
