@@ -9,16 +9,24 @@
 #include "platform/message_box.h"
 #include "shell/command_line.h"
 #include "shell/program_windows.h"
+#include "shell/termination_signals.h"
 #include "shell/veskor_application.h"
 
 int main(int argc, char** argv) {
   veskor::IgnoreFileSizeSignal();
+  veskor::CatchTerminationSignals();
   // Answered before Qt starts, so that no display is needed for them.
   const veskor::StartDecision decision = veskor::AnswerCommandLine(
       std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
   if (!decision.startWindows && !decision.showMessage) return decision.exitCode;
 
   VeskorApplication app(argc, argv);
+  veskor::EndOnTerminationSignal(&app, [] {
+    if (Form1 != nullptr)
+      Form1->close();
+    else
+      QCoreApplication::quit();
+  });
   if (decision.showMessage) {
     veskor::ShowMessage(QString::fromUtf8(decision.message));
     return 0;

@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -137,5 +140,47 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"archive_value_missing", kArchive, {"--port"}, 2, "",
                    "l'option --port attend une valeur"}),
     [](const testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+// Whether `pid` catches `signalNumber` yet: its start-up has come that far.
+bool Catches(pid_t pid, int signalNumber) {
+  std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) == 0)
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1) & 1) != 0;
+  }
+  return false;
+}
+
+class EndingSignal : public testing::TestWithParam<int> {};
+
+// A logout, a `kill` or Ctrl-C in its terminal ends the program as a close
+// of its window does, so that it ends normally, its editor's work written,
+// instead of being killed with it.
+TEST_P(EndingSignal, EndsTheProgramAsACloseDoes) {
+  const int signalNumber = GetParam();
+  char folder[] = "/tmp/veskor-signal-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder) != 0) _exit(120);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    execl(kVeskor.c_str(), kVeskor.c_str(), static_cast<char*>(nullptr));
+    _exit(121);
+  }
+  ASSERT_GT(pid, 0);
+  for (int tries = 0; tries < 2000 && !Catches(pid, signalNumber); ++tries) usleep(10'000);
+  EXPECT_TRUE(Catches(pid, signalNumber));
+  kill(pid, signalNumber);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  std::filesystem::remove_all(folder);
+  EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Veskor, EndingSignal, testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(sigabbrev_np(info.param));
+                         });
 
 }  // namespace
