@@ -237,7 +237,12 @@ class ResultTableViewTest : public ProgramTestCase {
     menu->exportRows->trigger();
     QVERIFY(messages_->Texts().isEmpty());
 
-    const QString text = QString::fromUtf8(ReadFile(file));
+    QByteArray bytes = ReadFile(file);
+    // Spreadsheets take a CSV for UTF-8 by its byte order mark.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QCOMPARE(bytes.startsWith(bom), file.endsWith(".csv"));
+    if (bytes.startsWith(bom)) bytes.remove(0, bom.size());
+    const QString text = QString::fromUtf8(bytes);
     QList<QStringList> expected{{"Sujet", "Date", "Posteur", "Newsgroup"}};
     for (int r : rows) expected << kRows[r];
     if (file.endsWith(".csv")) {
@@ -261,18 +266,49 @@ class ResultTableViewTest : public ProgramTestCase {
     QCOMPARE(ReadFile("fichier"), QByteArray("pas un dossier"));
   }
 
-  void csvFieldsAreQuotedOnlyWhenNeeded_data() {
+  // Quoting only where the format needs it, and no cell that a spreadsheet
+  // would run as a formula: those get a leading apostrophe first.
+  void exportLinesQuoteAndDisarmCells_data() {
+    QTest::addColumn<bool>("csv");
     QTest::addColumn<QStringList>("cells");
     QTest::addColumn<QString>("line");
-    QTest::newRow("plain") << QStringList{"a", "b c"} << "a,b c\r\n";
-    QTest::newRow("comma and quote") << QStringList{"a,b", "dit \"oui\""} << "\"a,b\",\"dit \"\"oui\"\"\"\r\n";
-    QTest::newRow("line end") << QStringList{"l1\nl2", ""} << "\"l1\nl2\",\r\n";
+    QTest::newRow("plain") << true << QStringList{"a", "b c"} << "a,b c\r\n";
+    QTest::newRow("comma and quote") << true << QStringList{"a,b", "dit \"oui\""} << "\"a,b\",\"dit \"\"oui\"\"\"\r\n";
+    QTest::newRow("line end") << true << QStringList{"l1\nl2", ""} << "\"l1\nl2\",\r\n";
+    QTest::newRow("formulas") << true << QStringList{"=cmd|' /C calc'!A0", "+1", "-2", "@SOMME(A1)"}
+                              << "'=cmd|' /C calc'!A0,'+1,'-2,'@SOMME(A1)\r\n";
+    QTest::newRow("formula that needs quotes") << true << QStringList{"=1,2", "\r=1", "\t=1"}
+                                               << "\"'=1,2\",\"'\r=1\",'\t=1\r\n";
+    QTest::newRow("harmless inside") << true << QStringList{"a=b", " =1", "\u2212" "1"} << "a=b, =1,\u2212" "1\r\n";
+    QTest::newRow("tab-separated") << false << QStringList{"=1", "a\tb", "\t=1", "x\r\ny"}
+                                   << "'=1\ta b\t' =1\tx  y\r\n";
   }
-  void csvFieldsAreQuotedOnlyWhenNeeded() {
+  void exportLinesQuoteAndDisarmCells() {
+    QFETCH(bool, csv);
     QFETCH(QStringList, cells);
     QFETCH(QString, line);
-    QCOMPARE(veskor::ExportLine(cells, veskor::ExportFormat::Csv), line);
-    QCOMPARE(ReadCsv(line), QList<QStringList>{cells});
+    QCOMPARE(veskor::ExportLine(cells, csv ? veskor::ExportFormat::Csv : veskor::ExportFormat::TabSeparated), line);
+  }
+
+  // The extension typed decides when it is one of the offered types; the
+  // filter only when it is not.
+  void exportFormatFollowsTheTypedExtension_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("filter");  // index in ExportFilters(), -1 for none
+    QTest::addColumn<bool>("csv");
+    QTest::newRow(".tsv under the CSV filter") << "r.tsv" << 0 << false;
+    QTest::newRow(".TXT under the CSV filter") << "r.TXT" << 0 << false;
+    QTest::newRow(".csv under the tab filter") << "r.Csv" << 1 << true;
+    QTest::newRow("other extension, CSV filter") << "r.dat" << 0 << true;
+    QTest::newRow("no extension, tab filter") << "r" << 1 << false;
+    QTest::newRow("no filter") << "r.dat" << -1 << false;
+  }
+  void exportFormatFollowsTheTypedExtension() {
+    QFETCH(QString, path);
+    QFETCH(int, filter);
+    QFETCH(bool, csv);
+    const QString chosen = filter >= 0 ? veskor::ExportFilters().at(filter) : QString();
+    QCOMPARE(veskor::ExportFormatFor(path, chosen) == veskor::ExportFormat::Csv, csv);
   }
 };
 
