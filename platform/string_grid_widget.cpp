@@ -172,15 +172,69 @@ TStringGrid::TStringGrid(int cols, std::size_t rows, QWidget* parent)
   SetDefaultColWidth(64);
   SetDefaultRowHeight(24);
 
-  ConnectSelection();
+  FollowShownModel();
   connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
     if (at.isValid()) emit cellActivated(at.column(), GridRow(at));
   });
 }
 
-void TStringGrid::ConnectSelection() {
+void TStringGrid::FollowShownModel() {
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnCurrentChanged(current); });
+  // A sort or a new filter moves the rows; the view lays them all out again.
+  const auto reshaped = [this] { reshaped_ = true; };
+  connect(model(), &QAbstractItemModel::layoutChanged, this, reshaped);
+  connect(model(), &QAbstractItemModel::rowsMoved, this, reshaped);
+  connect(model(), &QAbstractItemModel::columnsInserted, this, reshaped);
+  connect(model(), &QAbstractItemModel::columnsRemoved, this, reshaped);
+  reshaped_ = true;
+}
+
+void TStringGrid::rowsInserted(const QModelIndex& parent, int start, int end) {
+  if (end + 1 != model()->rowCount())
+    reshaped_ = true;
+  else if (firstAdded_ < 0)
+    firstAdded_ = start;
+  QTableView::rowsInserted(parent, start, end);
+}
+
+void TStringGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+  reshaped_ = true;
+  QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void TStringGrid::reset() {
+  reshaped_ = true;
+  QTableView::reset();
+}
+
+// A page of rows after thousands is the common case: repainting the rows in
+// view for it would cost more than the rest of the page's work.
+void TStringGrid::doItemsLayout() {
+  const bool belowView =
+      !reshaped_ && firstAdded_ >= 0 && rowViewportPosition(firstAdded_) >= viewport()->height();
+  firstAdded_ = -1;
+  reshaped_ = false;
+  if (!belowView) return QTableView::doItemsLayout();
+  // A view scrolled to its end stays on the same rows, no longer aligned on
+  // the last one: that moves them.
+  const int offset = verticalHeader()->offset();
+  updateGeometries();
+  if (verticalHeader()->offset() != offset) viewport()->update();
+}
+
+bool TStringGrid::event(QEvent* event) {
+  // What changes the look of every row, wherever rows were added.
+  switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+    case QEvent::LayoutDirectionChange:
+      reshaped_ = true;
+      break;
+    default:
+      break;
+  }
+  return QTableView::event(event);
 }
 
 int TStringGrid::GridRow(const QModelIndex& shown) const {
@@ -199,8 +253,10 @@ void TStringGrid::EnableSortAndFilter(int dateColumn) {
   shown_->SetDateColumn(dateColumn);
   shown_->setSourceModel(&model_);
   QScopedValueRollback quiet(quiet_, true);
+  // What followed the cells follows the rows shown from now on.
+  disconnect(&model_, nullptr, this, nullptr);
   setModel(shown_);
-  ConnectSelection();
+  FollowShownModel();
 
   QHeaderView* titles = horizontalHeader();
   titles->setSectionsClickable(true);

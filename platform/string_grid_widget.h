@@ -141,13 +141,23 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   // Double-click or Enter on the data cell (col, row).
   void cellActivated(int col, int row);
 
+ public:
+  // Rows added below the view change nothing in it but the scroll bar:
+  // laying them out leaves the rows in view unpainted.
+  void doItemsLayout() override;
+
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void rowsInserted(const QModelIndex& parent, int start, int end) override;
+  void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+  void reset() override;
 
  private:
   void OnCurrentChanged(const QModelIndex& current);
-  void ConnectSelection();
+  // Follows the model shown: its current cell, and how its rows change.
+  void FollowShownModel();
   // Grid row of a shown index, and the shown index of a grid cell.
   int GridRow(const QModelIndex& shown) const;
   QModelIndex ShownIndex(int col, std::size_t row) const;
@@ -157,4 +167,8 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   veskor::StringGridSortFilter* shown_ = nullptr;  // none until enabled
   // Set while the grid itself moves the current cell, which the user did not.
   bool quiet_ = false;
+  // Since the rows were last laid out: the first row added at the end of
+  // those shown (-1: none), and whether they changed in any other way.
+  int firstAdded_ = -1;
+  bool reshaped_ = true;
 };
