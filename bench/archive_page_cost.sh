@@ -28,11 +28,7 @@ done
 source "$(dirname "$0")/bench_lib.sh"
 
 # One newsgroup whose 10,000 posts all hold the word: 500 pages of 20.
-awk 'BEGIN {
-  for (i = 1; i <= 10000; i++)
-    printf "bench.p500\t903\t%02d/%02d/%d\tposteur%d@exemple.fr\tArchive - fichier %d sur 10000.rar\n",
-           1 + i % 28, 1 + int(i / 28) % 12, 1990 + int(i / 336) % 30, i % 97, i;
-}' > "$work/corpus.tsv"
+one_word_corpus bench.p500 903 10000 > "$work/corpus.tsv"
 
 # A curl config: every page's address with its body thrown away.
 curl_config() {

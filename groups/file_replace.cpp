@@ -12,15 +12,7 @@
 #include <random>
 
 namespace veskor {
-namespace {
 
-constexpr char kTempSuffix[] = ".tmp";
-constexpr std::size_t kRandomChars = 8;
-constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr int kNameAttempts = 100;
-constexpr int kMaxLinkHops = 40;
-
-// What the user can do something about, in French; the rest by number.
 std::string ErrnoClause(int error) {
   switch (error) {
     case ENOSPC: return "disque plein";
@@ -36,6 +28,14 @@ std::string ErrnoClause(int error) {
     default: return "erreur syst\xE8me " + std::to_string(error);
   }
 }
+
+namespace {
+
+constexpr char kTempSuffix[] = ".tmp";
+constexpr std::size_t kRandomChars = 8;
+constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kNameAttempts = 100;
+constexpr int kMaxLinkHops = 40;
 
 [[noreturn]] void Fail(const char* what, int error) {
   throw ReplaceError(std::string(what) + " (" + ErrnoClause(error) + ")");

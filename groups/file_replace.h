@@ -25,6 +25,10 @@ class ReplaceError : public VeskorError {
 // `path` is in the file system's encoding (UTF-8).
 void ReplaceFileContents(const std::string& path, std::string_view bytes);
 
+// Why a file operation failed, from its errno, as a French clause
+// ("disque plein"): what the user can do something about, the rest by number.
+std::string ErrnoClause(int error);
+
 // The prefix of the temporary files, so that callers (and tests) can tell
 // them from the user's files.
 inline constexpr char kReplaceTempPrefix[] = ".veskor-";

@@ -1,10 +1,15 @@
 #pragma once
-// Keeps the editor's list of groups and the group list file in step: the list
-// is loaded when the editor is shown and saved each time it loses activation,
-// yet a file that exists but could not be read is never overwritten by the
-// empty list its failure left behind, and a list that could not be saved is
-// neither dropped silently nor replaced by the older file at the next show.
+// Keeps the editor's list of groups and the group list file in step. The
+// editor loads the list when it is shown and saves it each time it loses
+// activation; what it saves is not its whole list but the groups it created
+// and deleted since its last save, applied to the file as it is then. So a
+// second program in the same folder, or a hand, may change the list while
+// the editor is open: their names stay. An editor that changed nothing writes
+// nothing, which also keeps a file that could not be read from being
+// overwritten; and changes that could not be saved are neither dropped
+// silently nor lost at the next show.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,26 +19,27 @@ namespace veskor {
 
 class GroupListKeeper {
  public:
-  // Fills `list` from the group list file, unless it holds changes that could
-  // not be saved yet; then `list` is left as it is. Returns the report to show
-  // (Windows-1252), empty when there is none.
+  // Fills `list` from the group list file, with the changes not saved yet
+  // applied. Returns the report to show (Windows-1252), empty when there is
+  // none.
   std::string Load(DropDownList& list);
 
-  // The user created or deleted a group: the list is theirs to save now.
-  void Changed();
+  // The user created a group, or listed again one whose file was there.
+  void Created(const std::string& name);
+  void Relisted(const std::string& name);
+  // The user deleted the `occurrence`-th line (from 0) named `name`.
+  void Deleted(const std::string& name, std::size_t occurrence);
 
-  // Saves `names` as the group list, unless the file must be kept. Returns
-  // the report of a failed save that leaves the file different from `names`;
-  // empty when the save worked, was held back, or lost nothing.
-  std::string Save(const std::vector<std::string>& names);
-
-  // True while the last save failed and its names are not on disk.
-  bool Unsaved() const { return unsaved_; }
+  // Writes the changes not saved yet. Returns the report of a save that
+  // failed, empty when it worked or had nothing to do; the changes are then
+  // kept for the next save.
+  std::string Save();
 
  private:
-  // The file exists but was not read, and the user has changed nothing.
-  bool keepFile_ = false;
-  bool unsaved_ = false;
+  // The list as this editor read or wrote it last: what the changes apply
+  // to when the file cannot be read.
+  std::vector<std::string> base_;
+  std::vector<ListChange> pending_;
 };
 
 }  // namespace veskor

@@ -1,5 +1,10 @@
 #include "groups/group_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -63,6 +68,25 @@ void ReplaceFile(const std::string& utf8Path, std::string_view fileLabel,
     throw SaveError(fileLabel, error.what());
   }
 }
+
+// Held by a saver of the group list from reading it to replacing it, so that
+// two programs in one folder never both read the old list and then each
+// write back their own. A lock that cannot be taken (a file system without
+// locks) is done without: the replacement itself stays whole.
+class FolderLock {
+ public:
+  FolderLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0) (void)::flock(fd_, LOCK_EX);
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
 
 // Applies the line rule to a whole file's bytes.
 std::vector<std::string> SplitLines(std::string_view bytes) {
@@ -140,9 +164,41 @@ void SaveGroupList(const std::vector<std::string>& names) {
   ReplaceFile(kGroupListFile, kGroupListFile, GroupListBytes(names));
 }
 
-bool GroupListOnDiskIs(const std::vector<std::string>& names) {
-  std::vector<std::string> lines;
-  return ReadFileLines(kGroupListFile, lines) == FileRead::Read && lines == names;
+std::vector<std::string> ApplyListChanges(std::vector<std::string> names,
+                                          const std::vector<ListChange>& changes) {
+  for (const ListChange& change : changes) {
+    std::vector<std::size_t> equal;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (names[i] == change.name) equal.push_back(i);
+    switch (change.kind) {
+      case ListChange::Kind::Relist:
+        if (!equal.empty()) break;
+        [[fallthrough]];
+      case ListChange::Kind::Append:
+        names.push_back(change.name);
+        break;
+      case ListChange::Kind::Remove: {
+        if (equal.empty()) break;
+        const std::size_t at = equal[std::min(change.occurrence, equal.size() - 1)];
+        names.erase(names.begin() + static_cast<std::ptrdiff_t>(at));
+        break;
+      }
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> UpdateGroupList(const std::vector<ListChange>& changes,
+                                         const std::vector<std::string>& unreadable) {
+  const FolderLock lock;
+  std::vector<std::string> onDisk;
+  const FileRead read = ReadFileLines(kGroupListFile, onDisk);
+  if (read == FileRead::Unreadable) onDisk = unreadable;
+  std::vector<std::string> updated = ApplyListChanges(onDisk, changes);
+  // Nothing to write is nothing that can fail.
+  if (read == FileRead::Read && updated == onDisk) return updated;
+  SaveGroupList(updated);
+  return updated;
 }
 
 void CheckGroupName(std::string_view groupName) {

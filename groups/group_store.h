@@ -54,12 +54,40 @@ FileRead LoadGroupListFile(DropDownList& list);
 // The same, for callers that only tell read from not read.
 bool LoadGroupList(DropDownList& list);
 
-// True when the group list file reads back as exactly these names.
-bool GroupListOnDiskIs(const std::vector<std::string>& names);
-
 // Rewrites the group list file. Throws StoreError when a name holds a line
 // break or the file cannot be written; the old file is then left as it was.
 void SaveGroupList(const std::vector<std::string>& names);
+
+// One change that an editor made to its list of groups. Changes are kept
+// rather than the list itself, so that they can be replayed on the list as
+// another program, or a hand, has left it on disk meanwhile.
+struct ListChange {
+  enum class Kind {
+    Append,  // a new group: listed at the end, also when listed already
+    Relist,  // a group whose file was there: listed at the end unless listed
+    Remove,  // one line of that name goes
+  };
+  Kind kind;
+  std::string name;
+  // Remove: which of the lines of that name, counted from 0 in the editor's
+  // list; the last one when the list holds fewer.
+  std::size_t occurrence = 0;
+
+  bool operator==(const ListChange&) const = default;
+};
+
+// `names` with `changes` applied in order.
+std::vector<std::string> ApplyListChanges(std::vector<std::string> names,
+                                          const std::vector<ListChange>& changes);
+
+// Applies `changes` to the group list file as it is now and writes the
+// outcome, unless it equals the file; `unreadable` stands for a file that
+// exists but cannot be read. Every saver of the list in this folder holds a
+// lock on the folder meanwhile, so that no two interleave. Returns the list
+// as it now is on disk; throws StoreError, leaving the file alone, when the
+// outcome cannot be written.
+std::vector<std::string> UpdateGroupList(const std::vector<ListChange>& changes,
+                                         const std::vector<std::string>& unreadable);
 
 // Throws StoreError for a name that would reach outside the working directory
 // ("/" or "\\" in it, "." or ".."), or that could not stand as one line of the

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "groups/combo_drop_down.h"
 #include "groups/group_store.h"
@@ -86,6 +85,7 @@ void TF_edition::B_creerClick() {
     if (RefuseUnencodable(QStringLiteral("Nom de groupe refusé"), name)) return;
     if (veskor::TestAndCreateGroup(ToAnsi(name)) == veskor::CreateOutcome::Created) {
       ListGroup(name);
+      groupList_.Created(ToAnsi(name));
       return;
     }
     if (ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) {
@@ -95,6 +95,7 @@ void TF_edition::B_creerClick() {
     // A file left unlisted by a failed save or an edit by hand would
     // otherwise be out of reach for good.
     ListGroup(name);
+    groupList_.Relisted(ToAnsi(name));
     ShowMessage(QStringLiteral("Le groupe « %1 » avait encore son fichier : il est de nouveau "
                                "dans la liste")
                     .arg(name));
@@ -104,7 +105,6 @@ void TF_edition::B_creerClick() {
 void TF_edition::ListGroup(const QString& name) {
   ComboBox1->addItem(name);
   ComboBox1->setCurrentIndex(ComboBox1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
-  groupList_.Changed();
 }
 
 void TF_edition::SetEditedGroup(const QString& name) {
@@ -139,8 +139,10 @@ void TF_edition::B_supprClick() {
     }
     const int selected = ComboBox1->currentIndex();
     if (selected >= 0) {
+      std::size_t occurrence = 0;
+      for (int i = 0; i < selected; ++i) occurrence += ComboBox1->itemText(i) == name ? 1 : 0;
       ComboBox1->removeItem(selected);
-      groupList_.Changed();
+      groupList_.Deleted(ToAnsi(name), occurrence);
     }
     // Qt would select a neighbour; the next Supprimer must not hit a group
     // the user did not choose.
@@ -211,10 +213,7 @@ void TF_edition::FormShow() {
 }
 
 void TF_edition::FormDeactivate() {
-  std::vector<std::string> names;
-  names.reserve(static_cast<std::size_t>(ComboBox1->count()));
-  for (int i = 0; i < ComboBox1->count(); ++i) names.push_back(ToAnsi(ComboBox1->itemText(i)));
-  const std::string failure = groupList_.Save(names);
+  const std::string failure = groupList_.Save();
   if (failure.empty() || listReportOpen_) return;
   listReportOpen_ = true;
   ReportLater(FromAnsi(failure));

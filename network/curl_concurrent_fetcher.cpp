@@ -66,16 +66,28 @@ void CurlConcurrentFetcher::Cancel(RequestId id) noexcept {
   ended_.erase(std::remove(ended_.begin(), ended_.end(), id), ended_.end());
 }
 
+std::string CurlConcurrentFetcher::OldestInFlight() const {
+  const Request* oldest = nullptr;
+  RequestId oldestId = 0;
+  for (const auto& [id, request] : requests_) {
+    const bool inFlight = request->transfer && !request->transfer->Ended();
+    if (!inFlight || (oldest && id > oldestId)) continue;
+    oldest = request.get();
+    oldestId = id;
+  }
+  return oldest ? oldest->url : std::string();
+}
+
 FetchCompletion CurlConcurrentFetcher::WaitForAny() {
   const unsigned abortsAtStart = pages_.aborts_.load();
   const auto aborted = [&] { return pages_.aborts_.load() != abortsAtStart; };
   const bool waited = pages_.waiter_->WaitUntil([&] { return !ended_.empty() || aborted(); });
-  if (ended_.empty()) {
-    // No request of its own failed: the whole wait was given up. The message
-    // names a request still in flight, as the page fetcher's would.
-    std::string url;
-    if (!requests_.empty()) url = requests_.begin()->second->url;
-    throw FetchFailure(url, waited ? AbandonedReason() : ClosingReason());
+  if (!waited || aborted()) {
+    // The whole wait was given up, even when a request ended in the same
+    // round of events: what has ended stays queued for the caller to take
+    // or cancel. The message names the oldest request still in flight, as
+    // the page fetcher's would.
+    throw FetchFailure(OldestInFlight(), waited ? AbandonedReason() : ClosingReason());
   }
   const RequestId id = ended_.front();
   ended_.pop_front();

@@ -32,13 +32,15 @@ class CurlConcurrentFetcher final : public ConcurrentFetcher {
   std::size_t ConnectionLimit() const override;
   RequestId Start(const std::string& url) override;
   void Cancel(RequestId id) noexcept override;
-  // Throws FetchError, naming the first request still waiting, when the page
-  // fetcher's Abort is called during the wait (or the program closes).
+  // Throws FetchError, naming the oldest request still in flight, when the
+  // page fetcher's Abort is called during the wait (or the program closes),
+  // even if a request ends in the same round: that completion stays queued.
   FetchCompletion WaitForAny() override;
 
  private:
   struct Request;
   void Release(Request& request) noexcept;
+  std::string OldestInFlight() const;
 
   CurlPageFetcher& pages_;
   RequestId lastId_ = 0;

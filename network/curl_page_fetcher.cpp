@@ -11,7 +11,7 @@ CurlPageFetcher::CurlPageFetcher(std::unique_ptr<TransferWaiter> waiter, FetchLi
     : limits_(limits),
       directHosts_(DirectHosts()),
       waiter_(std::move(waiter)),
-      multi_(*waiter_, limits.maxConnections) {}
+      multi_(*waiter_, limits.maxConnections, limits.stallTimeout) {}
 
 CurlPageFetcher::~CurlPageFetcher() {
   for (CURL* easy : idle_) curl_easy_cleanup(easy);

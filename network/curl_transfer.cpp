@@ -16,11 +16,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-long StallSeconds(const FetchLimits& limits) {
-  const long long ms = limits.stallTimeout.count();
-  return ms <= 1000 ? 1 : static_cast<long>((ms + 999) / 1000);
-}
-
 }  // namespace
 
 bool IsFetchableAddress(const std::string& url) {
@@ -63,10 +58,9 @@ CurlTransfer::CurlTransfer(CURL* easy, const std::string& url, const FetchLimits
   curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxy.c_str());
   curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  // No progress at all for the stall time: the server is gone.
+  // No connection within the stall time: the server is gone. Once the
+  // request is on its way, the multi handle watches for silence.
   curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits_.stallTimeout.count()));
-  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, StallSeconds(limits_));
   // Refused before a byte of the body arrives when the length is announced.
   curl_easy_setopt(easy_, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
   // A results page in one or two reads instead of three or four 16 KiB ones;
@@ -74,6 +68,8 @@ CurlTransfer::CurlTransfer(CURL* easy, const std::string& url, const FetchLimits
   curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, 100L * 1024);
   curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::Write);
   curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlTransfer::Header);
+  curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, detail_);
 }
 
@@ -96,12 +92,57 @@ std::size_t CurlTransfer::Write(char* data, std::size_t size, std::size_t count,
   return n;
 }
 
+std::size_t CurlTransfer::Header(char* data, std::size_t size, std::size_t count, void* self) {
+  auto& me = *static_cast<CurlTransfer*>(self);
+  const std::string_view line(data, size * count);
+  // Each reply of a redirect chain starts with its status line.
+  if (StartsWithNoCase(line, "http/")) {
+    me.headerBytes_ = 0;
+    me.hasLocation_ = false;
+  }
+  me.headerBytes_ += static_cast<std::int64_t>(line.size());
+  if (me.headerBytes_ > me.limits_.maxHeaderBytes) {
+    me.headersTooLong_ = true;
+    return 0;
+  }
+  if (StartsWithNoCase(line, "location:") &&
+      line.find_first_not_of(" \t\r\n", 9) != std::string_view::npos)
+    me.hasLocation_ = true;
+  return line.size();
+}
+
+std::string CurlTransfer::FailureReason() const {
+  if (tooLarge_) return TooLargeReason(limits_);
+  if (headersTooLong_) return HeadersTooLongReason(limits_);
+  long redirects = 0;
+  curl_easy_getinfo(easy_, CURLINFO_REDIRECT_COUNT, &redirects);
+  if (redirects > 0 && (result_ == CURLE_UNSUPPORTED_PROTOCOL || result_ == CURLE_URL_MALFORMAT)) {
+    // The address that failed is the server's, not the one asked for.
+    const char* effective = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effective);
+    const std::string target = effective ? effective : "";
+    if (StartsWithNoCase(target, "http://") && StartsWithNoCase(url_, "https://"))
+      return RefusedRedirectReason(target, RedirectRefusal::kHttpsToHttp);
+    return RefusedRedirectReason(target, IsFetchableAddress(target)
+                                             ? RedirectRefusal::kInvalidAddress
+                                             : RedirectRefusal::kNeitherHttpNorHttps);
+  }
+  // Our own address was checked before it went out: only the reply can
+  // have been in a protocol libcurl does not take.
+  if (result_ == CURLE_UNSUPPORTED_PROTOCOL || result_ == CURLE_WEIRD_SERVER_REPLY)
+    return NotHttpReason();
+  return CurlFailureReason(result_, limits_, detail_);
+}
+
 std::string CurlTransfer::TakeBody() {
-  if (tooLarge_) throw FetchFailure(url_, TooLargeReason(limits_));
-  if (result_ != CURLE_OK) throw FetchFailure(url_, CurlFailureReason(result_, limits_, detail_));
+  if (result_ != CURLE_OK || tooLarge_ || headersTooLong_) throw FetchFailure(url_, FailureReason());
   long status = 0;
   curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
   if (status >= 400) throw FetchFailure(url_, HttpStatusReason(status));
+  // libcurl follows every redirect that it can; one left over has no
+  // address to go to, or is of a kind no page comes with.
+  if (status >= 300 && !hasLocation_) throw FetchFailure(url_, RedirectWithoutTargetReason(status));
+  if (status < 200 || status >= 300) throw FetchFailure(url_, UnexpectedStatusReason(status));
   return std::move(body_);
 }
 

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
 #include <string>
 
 #include "network/fetch_limits.h"
@@ -31,12 +32,18 @@ class CurlTransfer {
 
  private:
   static std::size_t Write(char* data, std::size_t size, std::size_t count, void* self);
+  static std::size_t Header(char* data, std::size_t size, std::size_t count, void* self);
+  std::string FailureReason() const;
 
   CURL* easy_;
   const std::string& url_;
   const FetchLimits& limits_;
   std::string body_;
   bool tooLarge_ = false;
+  // Of the latest reply of a redirect chain.
+  std::int64_t headerBytes_ = 0;
+  bool hasLocation_ = false;
+  bool headersTooLong_ = false;
   bool ended_ = false;
   CURLcode result_ = CURLE_OK;
   char detail_[CURL_ERROR_SIZE] = {};

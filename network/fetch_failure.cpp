@@ -28,6 +28,33 @@ FetchError FetchFailure(const std::string& url, const std::string& reason) {
 
 std::string HttpStatusReason(long status) { return "erreur HTTP " + Decimal(status); }
 
+std::string RedirectWithoutTargetReason(long status) {
+  return "redirection HTTP " + Decimal(status) + " sans adresse de destination";
+}
+
+std::string UnexpectedStatusReason(long status) {
+  return "r\xE9ponse HTTP " + Decimal(status) + " inattendue";
+}
+
+std::string RefusedRedirectReason(const std::string& target, RedirectRefusal why) {
+  const std::string named = ReadableExcerpt(target);
+  switch (why) {
+    case RedirectRefusal::kHttpsToHttp:
+      return "redirection refus\xE9""e de https vers http : " + named;
+    case RedirectRefusal::kInvalidAddress:
+      return "redirection vers une adresse invalide : " + named;
+    case RedirectRefusal::kNeitherHttpNorHttps:
+      break;
+  }
+  return "redirection refus\xE9""e vers une adresse ni http ni https : " + named;
+}
+
+std::string NotHttpReason() { return "le serveur ne r\xE9pond pas en HTTP"; }
+
+std::string HeadersTooLongReason(const FetchLimits& limits) {
+  return "en-t\xEAtes de r\xE9ponse trop longs (plus de " + SizeText(limits.maxHeaderBytes) + ")";
+}
+
 std::string TooLargeReason(const FetchLimits& limits) {
   return "r\xE9ponse de plus de " + SizeText(limits.maxBodyBytes);
 }
@@ -56,7 +83,6 @@ std::string CurlFailureReason(CURLcode code, const FetchLimits& limits, const ch
     case CURLE_FILESIZE_EXCEEDED:
       return TooLargeReason(limits);
     case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
       return InvalidAddressReason();
     default:
       break;

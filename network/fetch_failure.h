@@ -18,7 +18,16 @@ FetchError FetchFailure(const std::string& url, const std::string& reason);
 std::string CurlFailureReason(CURLcode code, const FetchLimits& limits, const char* detail);
 
 std::string HttpStatusReason(long status);
+// A 3xx reply that libcurl could not follow for want of a Location.
+std::string RedirectWithoutTargetReason(long status);
+// Any other reply that is neither a page (2xx) nor an error (4xx, 5xx).
+std::string UnexpectedStatusReason(long status);
+// Why libcurl turned down the address `target` that a redirect led to.
+enum class RedirectRefusal { kHttpsToHttp, kInvalidAddress, kNeitherHttpNorHttps };
+std::string RefusedRedirectReason(const std::string& target, RedirectRefusal why);
+std::string NotHttpReason();
 std::string TooLargeReason(const FetchLimits& limits);
+std::string HeadersTooLongReason(const FetchLimits& limits);
 std::string InvalidAddressReason();
 std::string AbandonedReason();
 std::string ClosingReason();

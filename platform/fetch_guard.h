@@ -46,8 +46,9 @@ class FetchGuard : public QObject {
   // The fetcher the program's commands share. Once the guard is closed, its
   // Get throws FetchError at once instead of reaching the network.
   PageFetcher& Fetcher();
-  // The same connections, for the group search's walks side by side. Its
-  // waits obey Close and AbandonWaitingFetch as Fetcher's Gets do.
+  // The same connections, for the commands that keep several fetches in
+  // flight: the group search's walks, the ID update's lookups. Its waits obey
+  // Close and AbandonWaitingFetch as Fetcher's Gets do.
   ConcurrentFetcher& SideBySideFetcher();
 
   // For the program closing: a fetch still waiting fails at once and no later

@@ -19,6 +19,8 @@ constexpr qint64 kFrameMs = 16;
 
 QtTransferWaiter::QtTransferWaiter() {
   timer_.setSingleShot(true);
+  // A coarse timer may fire 5 % late: 1.5 s past a 30 s stall limit.
+  timer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer_, &QTimer::timeout, &context_, [this] {
     timerDue_.reset();
     actions_->OnTimeout();
@@ -117,6 +119,8 @@ void QtTransferWaiter::WaitWithoutEvents(const std::function<bool()>& done, qint
       timerDue_.reset();
       actions_->OnTimeout();
     }
+    // A wait further out may have been waiting for what just came in.
+    EndFinishedWaits();
   }
 }
 

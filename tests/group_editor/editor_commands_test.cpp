@@ -396,6 +396,56 @@ class EditorCommandsTest : public EditorTestCase {
     QCOMPARE(messages_->Texts(), QStringList{});
   }
 
+  // A second program in the same folder ("other"), then a hand, change the
+  // list while this editor is open: what this editor saves are its own
+  // creations and deletions, applied to the list as it then is on disk; an
+  // editor that changed nothing writes nothing.
+  void otherWritersKeepTheirGroups_data() {
+    QTest::addColumn<QStringList>("actions");  // "+name": Créer, "-name": Supprimer
+    QTest::addColumn<QByteArray>("listAfter");
+
+    const QByteArray theirs("A\r\nNouveau\r\nManuel\r\n");
+    QTest::newRow("only activated") << QStringList{} << theirs;
+    QTest::newRow("creates") << QStringList{"+B"} << theirs + "B\r\n";
+    QTest::newRow("deletes") << QStringList{"-A"} << QByteArray("Nouveau\r\nManuel\r\n");
+    // Its file is there, so it is listed again, but only once.
+    QTest::newRow("creates the other's group") << QStringList{"+Nouveau"} << theirs;
+    QTest::newRow("creates, then deletes") << QStringList{"+B", "-B"} << theirs;
+  }
+
+  void otherWritersKeepTheirGroups() {
+    QFETCH(QStringList, actions);
+    QFETCH(QByteArray, listAfter);
+    WriteFile("gpeliste.lst", "A\r\n");
+    WriteFile("A.txt", "");
+    TF_edition other;
+    other.UseFetchGuard(Form1->Fetches());
+    QVERIFY(ShowAndActivate(ed_));
+    QVERIFY(ShowAndActivate(&other));
+    other.editCreaGpe->setText("Nouveau");
+    Click(other.B_creer);
+    QVERIFY(ShowAndActivate(Form1));
+    QCOMPARE(ReadFile("gpeliste.lst"), QByteArray("A\r\nNouveau\r\n"));
+    WriteFile("gpeliste.lst", "A\r\nNouveau\r\nManuel\r\n");
+
+    QVERIFY(ShowAndActivate(ed_));
+    messages_->answer = QMessageBox::Yes;
+    for (const QString& action : actions) {
+      if (action.startsWith('+')) {
+        ed_->editCreaGpe->setText(action.mid(1));
+        Click(ed_->B_creer);
+      } else {
+        ed_->ComboBox1->setCurrentIndex(ed_->ComboBox1->findText(action.mid(1)));
+        Click(ed_->B_suppr);
+      }
+    }
+    QVERIFY(ShowAndActivate(Form1));
+    QCOMPARE(ReadFile("gpeliste.lst"), listAfter);
+    QVERIFY(ShowAndActivate(&other));
+    QVERIFY(ShowAndActivate(Form1));
+    QCOMPARE(ReadFile("gpeliste.lst"), listAfter);
+  }
+
   // A failed save that loses nothing is not news; one that leaves the
   // user's changes off the disk is reported every time, and the changes
   // stay in the editor until a save works.

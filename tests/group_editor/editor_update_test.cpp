@@ -4,13 +4,20 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <random>
 
+#include "engine/archive_requests.h"
+#include "engine/memory_grid.h"
+#include "groups/id_update.h"
 #include "groups/u_gid.h"
 #include "platform/fetch_guard.h"
 #include "main_window/main_form.h"
 #include "platform/string_grid_widget.h"
 #include "tests/group_editor/editor_harness.h"
+#include "tests/searches/fake_concurrent_fetcher.h"
 #include "tests/support/archive_server_process.h"
 
 using namespace veskor::testing;
@@ -30,6 +37,36 @@ QList<bool> EditingButtonsEnabled(const TF_edition* ed) {
 
 const QList<bool> kAllEnabled(6, true);
 const QList<bool> kAllDisabled(6, false);
+
+constexpr char kServer[] = "http://archive.test";
+constexpr char kNotFound[] = "Non trouv\xE9";
+
+// The one-by-one update, row after row, each lookup waited for: what the
+// update side by side must leave in the grid. Gives the error's text.
+std::string UpdateOneByOne(veskor::StringGrid& grid, const std::function<bool()>& all,
+                           veskor::PageFetcher& archive) {
+  try {
+    for (std::size_t row = 1; row < grid.RowCount(); ++row) {
+      const std::string name = grid.Cell(0, row);
+      if (name.empty()) continue;
+      const bool checked = all();
+      if (!checked && !grid.Cell(1, row).empty()) continue;
+      const std::string id = veskor::LookupNewsgroupId(archive, veskor::IdLookupAddress(kServer, name));
+      if (checked) grid.SetCell(1, row, "");
+      if (id != "-1") grid.SetCell(1, row, id.empty() ? kNotFound : id);
+    }
+  } catch (const veskor::FetchError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+std::vector<std::string> Rows(const veskor::StringGrid& grid) {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row < grid.RowCount(); ++row)
+    rows.push_back(grid.Cell(0, row) + "|" + grid.Cell(1, row));
+  return rows;
+}
 
 }  // namespace
 
@@ -79,6 +116,70 @@ class EditorUpdateTest : public EditorTestCase {
     QCOMPARE(GridEntries(ed_->StringGrid1), after);
     // The group file waits for "Sauvegarder".
     QCOMPARE(ReadFile("G.txt"), GroupFileBytes(before));
+  }
+
+  // Twelve rows drawn from the seed: names from a small pool (repeated, and
+  // empty ones), ID cells empty, "77" or "Non trouvé"; each name's lookup
+  // gives an ID, the empty text or "-1"; the row `failAt` names one that the
+  // archive does not answer. The seed also picks the connection limit, the
+  // order the replies come in and the check box: unchecked, checked, or
+  // flipping as the IDs come in. The grid and the error are always the
+  // one-by-one update's.
+  void sideBySide_data() {
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed = 1; seed <= 39; ++seed) QTest::addRow("seed %u", seed) << seed;
+  }
+
+  void sideBySide() {
+    QFETCH(unsigned, seed);
+    const int failAt = seed % 3 == 0 ? 0 : int(seed % 13);
+    const unsigned box = seed / 3 % 3;
+    std::mt19937 random(seed);
+    veskor::testing::FakeConcurrentFetcher fetcher;
+    fetcher.limit = 1 + seed % 5;
+    fetcher.order = static_cast<CompletionOrder>(seed % 3);
+    fetcher.random.seed(seed);
+    const char* ids[] = {"", "-1", "512", "733"};
+    for (const char* name : {"fr.a", "fr.b", "fr.c", "fr.d", "fr.e"})
+      fetcher.archive.pages[veskor::IdLookupAddress(kServer, name)] =
+          std::string("<meta content=\"0; url='articles.pl?ok=") + ids[random() % 4] + "'\">";
+    veskor::MemoryGrid grid(2, 14);
+    const char* names[] = {"", "fr.a", "fr.b", "fr.c", "fr.d", "fr.e", "fr.a"};
+    const char* cells[] = {"", "", "77", kNotFound};
+    for (std::size_t row = 1; row <= 12; ++row) {
+      grid.SetCell(0, row, int(row) == failAt ? "fr.panne" : names[random() % 7]);
+      grid.SetCell(1, row, cells[random() % 4]);
+    }
+    veskor::MemoryGrid expected = grid;
+    const auto boxOf = [box](const veskor::StringGrid& g) {
+      return [box, &g] {
+        std::size_t filled = 0;
+        for (std::size_t row = 1; row < g.RowCount(); ++row) filled += g.Cell(1, row).size();
+        return box == 2 ? filled % 2 == 1 : box == 1;
+      };
+    };
+    veskor::testing::FakeArchive oneByOne;
+    oneByOne.pages = fetcher.archive.pages;
+    const std::string expectedError = UpdateOneByOne(expected, boxOf(expected), oneByOne);
+
+    std::string error;
+    try {
+      veskor::UpdateNewsgroupIds(grid, boxOf(grid), fetcher, kServer);
+    } catch (const veskor::FetchError& e) {
+      error = e.what();
+    }
+
+    QCOMPARE(Rows(grid), Rows(expected));
+    QCOMPARE(error, expectedError);
+    QCOMPARE(fetcher.startsOverLimit, std::size_t{0});
+    QVERIFY(fetcher.inFlight.empty());
+    if (box == 2 || !error.empty()) return;
+    // One request per row looked up, several at once when there are several.
+    auto asked = fetcher.returned;
+    std::sort(asked.begin(), asked.end());
+    std::sort(oneByOne.requested.begin(), oneByOne.requested.end());
+    QCOMPARE(asked, oneByOne.requested);
+    QCOMPARE(fetcher.mostInFlight, std::min(fetcher.limit, asked.size()));
   }
 
   void serverErrorStopsTheRun() {

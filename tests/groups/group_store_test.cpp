@@ -9,6 +9,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <random>
 
 #include "engine/memory_grid.h"
 #include "tests/support/file_size_limit.h"
@@ -268,6 +269,51 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedWrite{"g.txt", [] { SaveGroupWith("b", "1\n"); }, false},
                       FailedWrite{kGroupListFile, [] { SaveListWith("b"); }, true},
                       FailedWrite{"g.txt", [] { SaveGroupWith("b", "2"); }, true}));
+
+// Random editor sessions over lists with repeated names: replayed on the
+// list the editor started from, the changes give the editor's own list (one
+// window alone sees what it did); replayed on a list that another writer grew
+// meanwhile, they keep every name that writer added.
+TEST(ListChanges, ReplayGivesTheEditorsListAndKeepsOtherWritersNames) {
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  const auto below = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  const Lines pool{"a", "b", "c", ""};
+  for (int session = 0; session < 2000; ++session) {
+    Lines base;
+    for (std::size_t n = below(5); n > 0; --n) base.push_back(pool[below(pool.size())]);
+    Lines editor = base;
+    std::vector<ListChange> changes;
+    for (std::size_t n = below(6); n > 0; --n) {
+      const std::string name = pool[below(pool.size())];
+      const auto listed = std::find(editor.begin(), editor.end(), name) != editor.end();
+      if (below(3) == 0 && !editor.empty()) {
+        const std::size_t at = below(editor.size());
+        const auto place = editor.begin() + static_cast<std::ptrdiff_t>(at);
+        const auto occurrence = static_cast<std::size_t>(std::count(editor.begin(), place, *place));
+        changes.push_back({ListChange::Kind::Remove, *place, occurrence});
+        editor.erase(place);
+      } else if (below(2) == 0 && !listed) {
+        changes.push_back({ListChange::Kind::Relist, name});
+        editor.push_back(name);
+      } else {
+        changes.push_back({ListChange::Kind::Append, name});
+        editor.push_back(name);
+      }
+    }
+    ASSERT_EQ(ApplyListChanges(base, changes), editor);
+
+    Lines theirs = base;
+    theirs.insert(theirs.begin() + static_cast<std::ptrdiff_t>(below(base.size() + 1)), "x");
+    Lines merged = ApplyListChanges(theirs, changes);
+    ASSERT_EQ(std::count(merged.begin(), merged.end(), "x"), 1);
+    merged.erase(std::find(merged.begin(), merged.end(), "x"));
+    EXPECT_EQ(merged, editor) << "the editor's own changes, on the other list";
+  }
+}
 
 TEST_F(InTempDir, UnreplaceableTargetThrowsAndLeavesNoTemporaryFile) {
   fs::create_directory("g.txt");

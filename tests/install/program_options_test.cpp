@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"veskor_word", kVeskor, {"groupes.lst"}, 2, "", "option inconnue : groupes.lst"},
         OptionCase{"veskor_version_and_more", kVeskor, {"--version", "-x"}, 2, "",
                    "option inconnue : -x"},
+        OptionCase{"veskor_message_without_text", kVeskor, {"--message"}, 2, "",
+                   "l'option --message attend un texte"},
         // Qt's own options are no way in either.
         OptionCase{"veskor_qt_option", kVeskor, {"-platform", "offscreen"}, 2, "",
                    "option inconnue : -platform"},

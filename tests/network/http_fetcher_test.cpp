@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
@@ -52,8 +53,8 @@ void ForEachWaiter(Rows rows) {
   }
 }
 
-// A loopback port that nothing listens on: bound by the system, then freed.
-int UnusedLoopbackPort() {
+// A TCP socket on a free loopback port, bound by the system; `port` gets it.
+int BoundLoopbackSocket(int& port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -61,9 +62,42 @@ int UnusedLoopbackPort() {
   socklen_t size = sizeof address;
   bind(fd, reinterpret_cast<sockaddr*>(&address), size);
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
+  port = ntohs(address.sin_port);
+  return fd;
 }
+
+// A loopback port that nothing listens on: bound by the system, then freed.
+int UnusedLoopbackPort() {
+  int port = 0;
+  close(BoundLoopbackSocket(port));
+  return port;
+}
+
+// Another protocol's server on a loopback port: it greets each connection
+// with its banner once the request is in, then closes it.
+class NotHttpServer {
+ public:
+  NotHttpServer() : listener_(BoundLoopbackSocket(port_)) {
+    listen(listener_, 4);
+    thread_ = std::thread([this] {
+      for (int fd; (fd = accept(listener_, nullptr, nullptr)) >= 0; close(fd)) {
+        char request[4096];
+        if (recv(fd, request, sizeof request, 0) > 0) send(fd, "SSH-2.0-OpenSSH_9.2\r\n", 21, MSG_NOSIGNAL);
+      }
+    });
+  }
+  ~NotHttpServer() {
+    shutdown(listener_, SHUT_RDWR);  // ends the accept
+    thread_.join();
+    close(listener_);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x"; }
+
+ private:
+  int port_ = 0;
+  int listener_;
+  std::thread thread_;
+};
 
 // For a case that runs once with each waiter and has no other data.
 void OneRowPerWaiter() {
@@ -98,7 +132,7 @@ constexpr std::int64_t kBodyLimit = 64 * 1024;
 
 FetchLimits TestLimits() {
   FetchLimits limits;
-  limits.stallTimeout = 1s;
+  limits.stallTimeout = 2s;
   limits.maxBodyBytes = kBodyLimit;
   return limits;
 }
@@ -150,6 +184,8 @@ class HttpFetcherTest : public QObject {
   void loopbackNeverGoesThroughAProxy();
   void keepsDispatchingEventsWhileWaiting();
   void nestedGetsBothComplete();
+  void aStrayReplyIsNeverTheNextPage_data() { OneRowPerWaiter(); }
+  void aStrayReplyIsNeverTheNextPage();
   void eventsRunDuringARunOfQuickPages();
   void aSignalDuringThePollIsNotAFailure();
   void abortMakesThePendingGetFail_data() { OneRowPerWaiter(); }
@@ -160,11 +196,14 @@ class HttpFetcherTest : public QObject {
 
  private:
   veskor::test::LoopbackServer server_;
+  NotHttpServer notHttp_;
   std::atomic<int> counted_{0};
   std::atomic<int> cookiesReceived_{0};
   std::atomic<std::size_t> endlessSent_{0};
   std::atomic<int> slowInFlight_{0};
   std::atomic<int> slowMostInFlight_{0};
+  std::atomic<bool> heldReleased_{false};
+  std::atomic<bool> heldAnswered_{false};
   std::mutex mutex_;
   std::string lastTarget_;
   std::set<int> clientPorts_;
@@ -226,6 +265,37 @@ void HttpFetcherTest::initTestCase() {
   r.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
     server_.HoldUntilReleased(3s);
     res.set_content("trop tard", "text/html");
+  });
+  r.Get("/stall-midway", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "text/html", [this](std::size_t, std::size_t, httplib::DataSink& sink) {
+      // Quick bytes first: a check that averages the speed would wait on.
+      for (int i = 0; i < 20; ++i) sink.write(std::string(40, 'd').data(), 40);
+      server_.HoldUntilReleased(4s);
+      return false;
+    });
+  });
+  r.Get("/endless-headers", [](const httplib::Request&, httplib::Response& res) {
+    for (int i = 0; i < 5000; ++i) res.set_header("X-Encore-" + std::to_string(i), "encore");
+    res.set_content("fin", "text/html");
+  });
+  r.Get("/stray-after", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(5, "text/html", [](std::size_t, std::size_t, httplib::DataSink& sink) {
+      // The last byte comes with a second reply that nobody asked for. The
+      // client reads no further than the length announced, so the stray
+      // reply is waiting on the connection by the time the page is complete.
+      sink.write("page", 4);
+      std::this_thread::sleep_for(20ms);
+      const std::string rest = "1HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n\xE9gar\xE9""e";
+      return sink.write(rest.data(), rest.size());
+    });
+  });
+  r.Get("/redirect-to", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_redirect(req.target.substr(req.target.find('?') + 1));
+  });
+  r.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
+    while (!heldReleased_) std::this_thread::sleep_for(1ms);
+    res.set_content("tenu", "text/html");
+    heldAnswered_ = true;  // written as soon as this returns
   });
   r.Get("/cutoff", [](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(1000, "text/html", [](std::size_t, std::size_t, httplib::DataSink& sink) {
@@ -324,7 +394,20 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress_data() {
     row("announced length over the limit")
         << "/size/65537" << QByteArray("r\xE9ponse de plus de 64 Kio");
     row("chunked body without end") << "/endless" << QByteArray("r\xE9ponse de plus de 64 Kio");
-    row("no progress") << "/stall" << QByteArray("rien re\xE7u pendant 1 s");
+    row("no reply") << "/stall" << QByteArray("rien re\xE7u pendant 2 s");
+    row("reply stops after its start")
+        << "/stall-midway" << QByteArray("rien re\xE7u pendant 2 s");
+    row("302 without a Location")
+        << "/status/302" << QByteArray("redirection HTTP 302 sans adresse de destination");
+    row("redirect to a local file")
+        << "/redirect-to?file:///etc/passwd"
+        << QByteArray("redirection refus\xE9""e vers une adresse ni http ni https : file:///etc/passwd");
+    row("redirect to ftp")
+        << "/redirect-to?ftp://127.0.0.1/x"
+        << QByteArray("redirection refus\xE9""e vers une adresse ni http ni https : ftp://127.0.0.1/x");
+    row("not HTTP at all") << "not-http" << QByteArray("le serveur ne r\xE9pond pas en HTTP");
+    row("headers without end")
+        << "/endless-headers" << QByteArray("en-t\xEAtes de r\xE9ponse trop longs (plus de 64 Kio)");
     // A group file's ID line can make an address of any length: the message
     // names only its start.
     row("very long address")
@@ -337,13 +420,22 @@ void HttpFetcherTest::failsWithMessageNamingTheAddress() {
   QFETCH(QString, target);
   QFETCH(QByteArray, reason);
   const auto fetcher = MakeFetcher(waiting, TestLimits());
-  const std::string url = server_.Url(target.toStdString());
+  const std::string url =
+      target == "not-http" ? notHttp_.Url() : server_.Url(target.toStdString());
+  const auto start = std::chrono::steady_clock::now();
   const QByteArray message = FailureOf([&] { fetcher->Get(url); });
+  const auto took = std::chrono::steady_clock::now() - start;
   const std::string named = url.size() <= 200 ? url : url.substr(0, 200) + "\x85";
   QCOMPARE(message, QByteArray("Impossible de joindre ") + named.c_str() + " : " + reason);
   // An endless body is given up soon after the limit, not read to the
   // server's own end at 256 MiB.
   if (target == "/endless") QVERIFY(endlessSent_ < (std::size_t{64} << 20));
+  // Silence ends the fetch when the time that the message names is up,
+  // counted from the last byte received.
+  if (reason.startsWith("rien re\xE7u")) {
+    QVERIFY2(took >= TestLimits().stallTimeout, QByteArray::number(took / 1ms));
+    QVERIFY2(took < TestLimits().stallTimeout + 1s, QByteArray::number(took / 1ms));
+  }
 }
 
 // Part of the announced body, a pause, then the connection closes: a short
@@ -408,14 +500,42 @@ void HttpFetcherTest::keepsDispatchingEventsWhileWaiting() {
   QVERIFY(fired);
 }
 
-// A window event handled during a fetch may fetch in turn: both pages come
-// in, whichever ends first.
+// A window event handled during a fetch may fetch in turn. Here the outer
+// page comes in while the inner fetch takes its own page without handing
+// out window events (within a frame of the last ones): the outer fetch must
+// still end as soon as the inner one has, not at the next event.
 void HttpFetcherTest::nestedGetsBothComplete() {
+  heldReleased_ = false;
+  heldAnswered_ = false;
   const auto fetcher = MakeFetcher(Waiting::EventLoop, TestLimits());
   std::string inner;
-  QTimer::singleShot(20ms, [&] { inner = fetcher->Get(server_.Url("/size/4")); });
-  QCOMPARE(fetcher->Get(server_.Url("/slow")), std::string("lent"));
-  QCOMPARE(inner, std::string("xxxx"));
+  QTimer::singleShot(20ms, [&] {
+    fetcher->Get(server_.Url("/size/1"));  // the window's events were just handled
+    // The outer page comes in while this handler holds the thread.
+    heldReleased_ = true;
+    while (!heldAnswered_) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(2ms);
+    inner = fetcher->Get(server_.Url("/size/2"));
+  });
+  // Only a hung outer fetch lives to see this.
+  bool rescued = false;
+  QObject thisTest;
+  QTimer::singleShot(1500ms, &thisTest, [&] {
+    rescued = true;
+    fetcher->Abort();
+  });
+  QCOMPARE(fetcher->Get(server_.Url("/held")), std::string("tenu"));
+  QCOMPARE(inner, std::string("xx"));
+  QVERIFY(!rescued);
+}
+
+// Bytes after a reply's announced length stay on the kept-alive connection:
+// the next request must not read them as its own reply.
+void HttpFetcherTest::aStrayReplyIsNeverTheNextPage() {
+  QFETCH(Waiting, waiting);
+  const auto fetcher = MakeFetcher(waiting, TestLimits());
+  QCOMPARE(fetcher->Get(server_.Url("/stray-after")), std::string("page1"));
+  QCOMPARE(fetcher->Get(server_.Url("/size/5")), std::string("xxxxx"));
 }
 
 // Pages that come faster than frames are taken between two rounds of window
@@ -495,7 +615,7 @@ void HttpFetcherTest::transfersInFlightStayWithinTheConnectionLimit() {
   FetchLimits limits = TestLimits();
   limits.stallTimeout = 5s;
   veskor::PollWaiter waiter;
-  veskor::CurlMulti multi(waiter, limit);
+  veskor::CurlMulti multi(waiter, limit, limits.stallTimeout);
   const std::string url = server_.Url("/slow");
   const std::string direct = veskor::DirectHosts();
   std::vector<std::unique_ptr<veskor::CurlTransfer>> transfers;

@@ -22,6 +22,8 @@ class LoopbackServer {
   httplib::Server& Routes() { return server_; }
 
   void Start() {
+    // Headers and body reach the client together, not a delayed ACK apart.
+    server_.set_tcp_nodelay(true);
     // The socket listens from here on: a request made before the thread
     // reaches its accept loop simply waits in the backlog.
     port_ = server_.bind_to_any_port("127.0.0.1");

@@ -32,6 +32,15 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+// Results page addresses logged in full on the console.
+int PagesLogged(const std::string& err) {
+  int pages = 0;
+  for (std::size_t at = err.find("articles.pl?"); at != std::string::npos;
+       at = err.find("articles.pl?", at + 1))
+    if (err.find('\n', at) != std::string::npos) ++pages;
+  return pages;
+}
+
 }  // namespace
 
 CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& settings) {
@@ -58,7 +67,7 @@ CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& 
   CliRun run;
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&run.out, &run.err};
-  bool interrupted = settings.interruptsDuringFirstPage == 0;
+  bool interrupted = settings.interrupts == 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   int open = 2;
   while (open > 0 && std::chrono::steady_clock::now() < deadline) {
@@ -75,10 +84,9 @@ CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& 
         --open;
       }
     }
-    if (!interrupted && run.err.find("articles.pl?") != std::string::npos &&
-        run.err.find('\n', run.err.find("articles.pl?")) != std::string::npos) {
+    if (!interrupted && PagesLogged(run.err) >= settings.interruptedPage) {
       interrupted = true;
-      for (int k = 0; k < settings.interruptsDuringFirstPage; ++k) {
+      for (int k = 0; k < settings.interrupts; ++k) {
         if (k > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         kill(pid, SIGINT);
       }
@@ -90,7 +98,8 @@ CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& 
 
   int status = 0;
   waitpid(pid, &status, 0);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.killedBy = WTERMSIG(status);
   return run;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the real veskor-search binary as a child process and collects what it
-// prints, optionally pressing Ctrl-C (SIGINT) while its first results page loads.
+// prints, optionally pressing Ctrl-C (SIGINT) while one of its results pages loads.
 
 #include <string>
 #include <utility>
@@ -9,7 +9,8 @@
 namespace veskor::test {
 
 struct CliRun {
-  int exitCode = -1;  // 128 + N when killed by signal N
+  int exitCode = -1;  // -1 when killed by a signal
+  int killedBy = 0;   // that signal
   std::string out;
   std::string err;
 };
@@ -18,9 +19,10 @@ struct CliRunSettings {
   std::string workingDirectory;  // empty: the test's own
   // Added to the environment; VESKOR_ARCHIVE is removed unless given here.
   std::vector<std::pair<std::string, std::string>> environment;
-  // SIGINTs sent once the first results page address has been logged (so
-  // not with -q).
-  int interruptsDuringFirstPage = 0;
+  // SIGINTs sent once the address of results page `interruptedPage` (of the
+  // whole run) has been logged (so not with -q).
+  int interrupts = 0;
+  int interruptedPage = 1;
 };
 
 CliRun RunSearchCli(const std::vector<std::string>& args, const CliRunSettings& settings = {});

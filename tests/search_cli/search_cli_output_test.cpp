@@ -50,7 +50,7 @@ std::string ResultsPage(int first, int hits, int next) {
   std::string page;
   for (int k = first; k < first + hits; ++k) {
     const std::string n = std::to_string(k);
-    page += "<td><a href=\"q\"><b>&quot;sujet" + n +
+    page += "<td><a href=\"articles.pl?art=" + n + "\"><b>&quot;sujet" + n +
             "&quot; yEnc</b></a></td><td nowrap>&nbsp;03/07/2005&nbsp;</td><td><span>(1)&nbsp; "
             "posteur" + n + "</span></td>\r\n";
   }
@@ -64,7 +64,11 @@ TEST(StreamingTable, HandsOnTheSameRowsAsAWholeTableWouldHold) {
 
   MemoryGrid whole(4, 2);
   std::vector<TableRow> printed;
-  StreamingTable streamed([&](const TableRow& row) { printed.push_back(row); });
+  std::vector<std::string> links;
+  StreamingTable streamed([&](const TableRow& row, const std::string& link) {
+    printed.push_back(row);
+    links.push_back(link);
+  });
   std::size_t wholeRow = 1, streamedRow = 1;
   for (const std::string& page : pages) {
     wholeRow = CutResultsPage(page, wholeRow, "fr.test", whole).cursor;
@@ -74,9 +78,14 @@ TEST(StreamingTable, HandsOnTheSameRowsAsAWholeTableWouldHold) {
   }
 
   std::vector<TableRow> expected;
-  for (std::size_t row = 1; row + 1 < whole.RowCount(); ++row)
+  std::vector<std::string> expectedLinks;
+  for (std::size_t row = 1; row + 1 < whole.RowCount(); ++row) {
     expected.push_back({whole.Cell(0, row), whole.Cell(1, row), whole.Cell(2, row), whole.Cell(3, row)});
+    expectedLinks.push_back(whole.RowLink(row));
+  }
   EXPECT_EQ(printed, expected);
+  EXPECT_EQ(links, expectedLinks);
+  EXPECT_EQ(links.front(), "articles.pl?art=1");
   EXPECT_EQ(expected.size(), 2u + 1 + 0 + 1 + 3 + 1);
 }
 

@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <thread>
 
+#include "groups/seen_record_format.h"
 #include "tests/search_cli/cli_process.h"
 #include "tests/support/archive_server_process.h"
 
@@ -101,13 +104,15 @@ TEST_F(SearchCliTest, GroupSearchReadsTheGroupFileOfTheWorkingDirectory) {
   const fs::path work = *dir_ / "groupes";
   fs::create_directories(work);
   // The file is named in UTF-8; its lines are Windows-1252 with CR LF ends.
+  // The first newsgroup's page is followed by a stray reply, which must not
+  // become the next newsgroup's page.
   std::ofstream(work / "vacances d'été.txt", std::ios::binary)
-      << "fr.test.autre\r\n78\r\nfr.test.accents\r\n77\r\n";
+      << "fr.egaree\r\nfault-stray\r\nfr.test.autre\r\n78\r\nfr.test.accents\r\n77\r\n";
   CliRunSettings settings;
   settings.workingDirectory = work.string();
   const CliRun run = Search({"-q", "--grid", "--group", "vacances d'été", "été indien"}, settings);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, std::string("été indien\t09/07/2005\tjean@exemple.fr\tfr.test.autre\n") +
+  EXPECT_EQ(run.out, kBlankRow + std::string("été indien\t09/07/2005\tjean@exemple.fr\tfr.test.autre\n") +
                          kBlankRow + kBlankRow);
   // One connection: one page after the other, the same output.
   const CliRun oneByOne = Search(
@@ -137,7 +142,7 @@ TEST_F(SearchCliTest, TheEuroSignIsAWindows1252Character) {
 
 TEST_F(SearchCliTest, FirstCtrlCEndsTheSearchAfterThePageBeingLoaded) {
   CliRunSettings settings;
-  settings.interruptsDuringFirstPage = 1;
+  settings.interrupts = 1;
   const CliRun run = Search({"--newsgroup", "fault-slow", "fichier"}, settings);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -149,10 +154,128 @@ TEST_F(SearchCliTest, FirstCtrlCEndsTheSearchAfterThePageBeingLoaded) {
 
 TEST_F(SearchCliTest, SecondCtrlCEndsTheProgramAtOnce) {
   CliRunSettings settings;
-  settings.interruptsDuringFirstPage = 2;
+  settings.interrupts = 2;
   const CliRun run = Search({"--newsgroup", "fault-slow", "fichier"}, settings);
-  EXPECT_EQ(run.exitCode, 130);
+  // The handler's own exit, not a death by the signal that it failed to catch.
+  EXPECT_EQ(run.exitCode, 130) << "killed by signal " << run.killedBy;
   EXPECT_EQ(run.out, "");
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::size_t LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// --nouveaux: each test has a record of its own in the suite's folder.
+class NewHitsCli : public SearchCliTest {
+ protected:
+  void SetUp() override {
+    SearchCliTest::SetUp();
+    record_ = (*dir_ / ::testing::UnitTest::GetInstance()->current_test_info()->name()).string();
+  }
+  static std::vector<std::string> Args(const std::string& record, const std::string& newsgroup,
+                                       const std::string& word = "été") {
+    return {"--nouveaux", record, "--newsgroup", newsgroup, word};
+  }
+  static std::optional<ParsedSeenRecord> Parsed(const std::string& bytes) {
+    std::string why;
+    return ParseSeenRecord(bytes, why);
+  }
+  std::size_t RecordedCount() const {
+    const std::string bytes = ReadFile(record_);
+    const auto record = Parsed(bytes);
+    return record ? record->lines.size() : 0;
+  }
+  std::string record_;
+};
+
+TEST_F(NewHitsCli, PrintsOnlyWhatTheRecordHasNotSeen) {
+  const CliRun first = Search(Args(record_, "fr.test.accents"));
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(LineCount(first.out), 7u);
+  EXPECT_TRUE(first.err.ends_with("\n7 nouveaux résultats sur 7\n")) << first.err;
+
+  // Nothing new: not even the CSV titles, so that a job has nothing to mail.
+  std::vector<std::string> csv = Args(record_, "fr.test.accents");
+  csv.insert(csv.begin(), "--csv");
+  const CliRun second = Search(csv);
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_EQ(second.out, "");
+  EXPECT_TRUE(second.err.ends_with("\n0 nouveau résultat sur 7\n")) << second.err;
+
+  // One more post in the archive: that hit alone, and -q keeps stderr empty.
+  const fs::path grown = *dir_ / "grown.tsv";
+  std::ofstream(grown, std::ios::binary)
+      << kCorpus << "fr.test.accents\t77\t10/07/2005\tneuf@exemple.fr\tété tout neuf\n";
+  ArchiveServerProcess server(VESKOR_ARCHIVE_BIN, {"--corpus", grown.string(), "--page-size", "3"});
+  ASSERT_TRUE(server.Started()) << server.Error();
+  std::vector<std::string> third = Args(record_, "fr.test.accents");
+  third.insert(third.begin(), {"--archive", server.Url(), "-q"});
+  const CliRun run = RunSearchCli(third);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "été tout neuf\t10/07/2005\tneuf@exemple.fr\tfr.test.accents\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(NewHitsCli, AStoppedRunRecordsOnlyThePagesItPrinted) {
+  // Ctrl-C while page 2 loads: pages 1 and 2 printed and recorded, no more.
+  CliRunSettings settings;
+  settings.interrupts = 1;
+  settings.interruptedPage = 2;
+  const CliRun stopped = Search(Args(record_, "fault-slow", "fichier"), settings);
+  EXPECT_EQ(stopped.exitCode, 0) << stopped.err;
+  EXPECT_EQ(LineCount(stopped.out), 6u);
+  EXPECT_TRUE(stopped.err.ends_with("\n6 nouveaux résultats sur 6\n")) << stopped.err;
+  EXPECT_EQ(RecordedCount(), 6u);
+
+  // Page 3 fails: the same.
+  record_ += "-erreur";
+  const CliRun failed = Search(Args(record_, "fault-500-p3", "fichier"));
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_EQ(LineCount(failed.out), 6u);
+  EXPECT_EQ(RecordedCount(), 6u);
+}
+
+TEST_F(NewHitsCli, TwoRunsAtOnceLoseNothing) {
+  CliRun other;
+  std::thread thread([&] { other = Search(Args(record_, "fr.test.autre")); });
+  const CliRun run = Search(Args(record_, "fr.test.accents"));
+  thread.join();
+  EXPECT_EQ(LineCount(run.out) + LineCount(other.out), 8u);
+  EXPECT_EQ(RecordedCount(), 8u);
+  for (const char* newsgroup : {"fr.test.autre", "fr.test.accents"})
+    EXPECT_EQ(Search(Args(record_, newsgroup)).out, "") << newsgroup;
+}
+
+TEST_F(NewHitsCli, AFullRecordKeepsTheNewest100000) {
+  // 100,001 addresses; the oldest is the only one of a search, which goes
+  // with it.
+  std::string bytes = "# Veskor : r\xE9sultats d\xE9j\xE0 vus (format 1)\r\n"
+                      "R\tnewsgroup\tfr.test.autre\tvieux\r\nR\tnewsgroup\tfr.test.autre\tx\r\n"
+                      "1\tle-plus-vieux\r\n";
+  for (int n = 1; n <= 100000; ++n) bytes += "2\ta" + std::to_string(n) + "\r\n";
+  std::ofstream(record_, std::ios::binary) << bytes;
+  const CliRun run = Search(Args(record_, "fr.test.accents"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string after = ReadFile(record_);
+  const auto record = Parsed(after);
+  ASSERT_TRUE(record);
+  ASSERT_EQ(record->lines.size(), 100000u);
+  EXPECT_EQ(record->searches.size(), 2u);
+  EXPECT_EQ(record->Address(record->lines.front()), "a8");
+  EXPECT_EQ(record->lines.back().search, *record->IndexOf(SearchKey::Quick("\xE9t\xE9", "fr.test.accents")));
+}
+
+TEST_F(NewHitsCli, AnUnreadableRecordIsLeftAlone) {
+  std::ofstream(record_, std::ios::binary) << "mes notes\n";
+  const CliRun run = Search(Args(record_, "fr.test.accents"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "veskor-search : Impossible de lire le relevé « " + record_ +
+                         " » : ce n'est pas un relevé des résultats vus ; il est laissé tel quel\n");
+  EXPECT_EQ(ReadFile(record_), "mes notes\n");
 }
 
 struct UsageCase {
@@ -195,7 +318,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--group", "g", "--connexions", "-1", "mot"},
                   "--connexions attend un nombre de 1 à 16 : -1"},
         UsageCase{{"--group", "g", "--connexions=4x", "mot"},
-                  "--connexions attend un nombre de 1 à 16 : 4x"}));
+                  "--connexions attend un nombre de 1 à 16 : 4x"},
+        UsageCase{{"--grid", "--nouveaux", "vus.lst", "--newsgroup", "a", "mot"},
+                  "--grid et --nouveaux ne vont pas ensemble"}));
 
 TEST(SearchCliHelp, PrintsTheUsageAndSucceeds) {
   const CliRun run = RunSearchCli({"--help"});

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 
 #include <unistd.h>
 
@@ -93,12 +94,14 @@ class SearchRunTest : public ::testing::Test {
     options.word = "w";
     options.quiet = true;
     options.allRows = grid;
+    options.seenRecord = seenRecord;
     testing::FakeConcurrentFetcher net;
     net.archive.pages = archive.pages;
     return RunCliSearch(options, kServer, archive, net, out ? out : out_, err_);
   }
 
   FakeArchive archive;
+  std::optional<std::string> seenRecord;  // --nouveaux
   fs::path dir_, old_;
   std::FILE* out_ = nullptr;
   std::FILE* err_ = nullptr;
@@ -180,10 +183,13 @@ TEST_F(SearchRunOutput, AClosedPipeStopsTheSearchSilently) {
   ASSERT_EQ(pipe(ends), 0);
   close(ends[0]);
   std::FILE* pipeOut = fdopen(ends[1], "w");
+  seenRecord = "vus.lst";
   EXPECT_EQ(Run(false, "fr.ok", false, pipeOut), 0);
   std::fclose(pipeOut);
   EXPECT_FALSE(FetchedPage2());
   EXPECT_EQ(ReadAll(err_), "");
+  // The reader may have read none of the hits: they stay new.
+  EXPECT_FALSE(fs::exists("vus.lst"));
 }
 
 TEST_F(SearchRunOutput, RunningOutOfMemoryEndsWithAMessageNotAnAbort) {

@@ -9,12 +9,18 @@
 #include <QTest>
 #include <optional>
 
+#include "groups/u_gid.h"
 #include "main_window/main_form.h"
+#include "platform/string_grid_widget.h"
 #include "shell/console.h"
 #include "tests/main_window/gui_test_support.h"
 #include "tests/support/archive_server_process.h"
 
 using namespace veskor::testing;
+
+namespace {
+enum Command { kQuickSearch, kGroupSearch, kIdUpdate };
+}
 
 class ShutdownTest : public QObject {
   Q_OBJECT
@@ -30,17 +36,20 @@ class ShutdownTest : public QObject {
 
   void closingDuringAFetchEndsTheProgram_data() {
     QTest::addColumn<bool>("othersOpen");
-    QTest::addColumn<bool>("groupSearch");
+    QTest::addColumn<int>("command");
     QTest::addColumn<int>("consoleLines");
-    QTest::newRow("main window alone") << false << false << 3;
-    QTest::newRow("console and about window open") << true << false << 3;
+    QTest::newRow("main window alone") << false << int(kQuickSearch) << 3;
+    QTest::newRow("console and about window open") << true << int(kQuickSearch) << 3;
     // Its newsgroups walked side by side: the whole first newsgroup is shown
     // while several stalling pages are in flight.
-    QTest::newRow("group search") << false << true << 7;
+    QTest::newRow("group search") << false << int(kGroupSearch) << 7;
+    // Its first row's lookup is slow, the next ones are in flight or back;
+    // the console stays empty (one empty line).
+    QTest::newRow("ID update") << false << int(kIdUpdate) << 1;
   }
   void closingDuringAFetchEndsTheProgram() {
     QFETCH(bool, othersOpen);
-    QFETCH(bool, groupSearch);
+    QFETCH(int, command);
     QFETCH(int, consoleLines);
     WorkingDirectory dir({{"gpeliste.lst", CrLfLines({"Informatique"})},
                           {"Informatique.txt",
@@ -59,7 +68,12 @@ class ShutdownTest : public QObject {
     // The stalling newsgroup sends part of its page, then nothing more.
     After(0, [&] {
       Form1->Edit2->setText(QStringLiteral("fichier"));
-      if (groupSearch) {
+      if (command == kIdUpdate) {
+        F_edition->StringGrid1->SetRowCount(5);
+        for (std::size_t row = 1; row <= 3; ++row)
+          F_edition->StringGrid1->SetCell(0, row, row == 1 ? "fault-lookup-slow" : "fr.test.fichiers");
+        F_edition->B_update->click();
+      } else if (command == kGroupSearch) {
         Form1->ComboBox2->setCurrentIndex(0);
         Form1->B_vesko->click();
       } else {

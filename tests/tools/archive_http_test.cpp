@@ -195,7 +195,9 @@ TEST_F(ArchiveHttpTest, NulFollowsTheFirstHit) {
   const std::size_t nul = res->body.find('\0');
   ASSERT_NE(nul, std::string::npos);
   EXPECT_TRUE(res->body.substr(0, nul).ends_with("testeur3@exemple.fr</span></td>\r\n"));
-  EXPECT_GT(res->body.find("fichier 49"), nul);  // the page goes on after the zero byte
+  const std::size_t secondHit = res->body.find("fichier 49");  // the page goes on after the zero byte
+  ASSERT_NE(secondHit, std::string::npos);
+  EXPECT_GT(secondHit, nul);
   EXPECT_THROW(CutLikeTheClient(res->body), std::out_of_range);  // one hit, then nothing
 }
 

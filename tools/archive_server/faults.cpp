@@ -7,7 +7,7 @@
 namespace veskor::archive {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 10> kKindNames = {{
+constexpr std::array<std::pair<std::string_view, FaultKind>, 11> kKindNames = {{
     {"slow", FaultKind::kSlow},
     {"stall", FaultKind::kStall},
     {"reset", FaultKind::kReset},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 10> kKindNames = {{
     {"huge", FaultKind::kHuge},
     {"nopl", FaultKind::kNoPl},
     {"notresults", FaultKind::kNotResults},
+    {"stray", FaultKind::kStray},
 }};
 
 constexpr std::array<std::pair<std::string_view, LookupFault>, 7> kLookupNames = {{

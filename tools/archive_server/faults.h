@@ -21,6 +21,7 @@ enum class FaultKind {
   kHuge,          // 80 MiB body
   kNoPl,          // results page with no ".pl" after its hits
   kNotResults,    // an error page, no results page, no ".pl" in it
+  kStray,         // the page, then a second reply that nobody asked for
 };
 
 struct Fault {
@@ -31,7 +32,7 @@ struct Fault {
 };
 
 // "KIND" or "KIND-pN" with N >= 1, KIND as in the gids: slow stall reset
-// 500 redirect redirectloop nul huge nopl notresults.
+// 500 redirect redirectloop nul huge nopl notresults stray.
 std::optional<Fault> ParseFault(std::string_view text);
 
 // A gid "fault-" followed by what ParseFault reads.

@@ -3,10 +3,15 @@
 // articles) over HTTP from a built-in demo corpus or a corpus file, with
 // misbehaving pages on request for client tests. See README.md beside it.
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "base/process_start.h"
 #include "base/program_version.h"
 #include "tools/archive_server/demo_corpus.h"
 #include "tools/archive_server/options.h"
@@ -15,7 +20,23 @@
 
 using namespace veskor::archive;
 
+namespace {
+
+// The kernel ends the server when the thread that started it ends, however
+// it ends, SIGKILL included; so no one has to stop it by its number, which
+// may name another process by then.
+enum class Tie { Tied, ParentGone, Failed };
+Tie EndWithParent(int parentPid) {
+  if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return Tie::Failed;
+  // The parent may have ended before the tie was made.
+  return ::getppid() == parentPid ? Tie::Tied : Tie::ParentGone;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Its log may go to a file (--verbose 2>log).
+  veskor::IgnoreFileSizeSignal();
   const OptionsParse parse = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parse.error.empty()) {
     std::fprintf(stderr, "veskor-archive : %s\n\n%s", parse.error.c_str(), UsageText().c_str());
@@ -29,6 +50,17 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::fputs(veskor::VersionText("veskor-archive").c_str(), stdout);
     return 0;
+  }
+  if (options.parentPid != 0) {
+    switch (EndWithParent(options.parentPid)) {
+      case Tie::Tied:
+        break;
+      case Tie::ParentGone:
+        return 0;
+      case Tie::Failed:
+        std::fputs("veskor-archive : --parent n'est pas possible sur ce système\n", stderr);
+        return 1;
+    }
   }
 
   Corpus corpus;

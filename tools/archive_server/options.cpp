@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <limits>
 
 namespace veskor::archive {
 namespace {
@@ -43,7 +44,8 @@ OptionsParse ParseOptions(const std::vector<std::string>& args) {
       continue;
     }
     static constexpr const char* kValued[] = {"--host", "--port", "--page-size", "--slow-ms",
-                                              "--stall-s", "--corpus", "--fault"};
+                                              "--stall-s", "--corpus", "--fault",
+                                              "--parent"};
     if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
       parse.error = "option inconnue : " + name;
       return parse;
@@ -70,6 +72,8 @@ OptionsParse ParseOptions(const std::vector<std::string>& args) {
     } else if (name == "--corpus") {
       options.corpusPath = value;
       ok = !value.empty();
+    } else if (name == "--parent") {
+      ok = ReadInt(value, 2, std::numeric_limits<int>::max(), options.parentPid);
     } else if (name == "--fault") {
       options.fault = ParseFault(value);
       ok = options.fault.has_value();
@@ -96,6 +100,8 @@ std::string UsageText() {
          "                     se comportent mal : slow stall reset 500 redirect\n"
          "                     redirectloop nul huge nopl notresults\n"
          "  --verbose          une ligne par requête sur la sortie d'erreur\n"
+         "  --parent PID       s'arrêter dès que PID, le processus qui l'a lancé, se\n"
+         "                     termine, même tué (le lanceur y lie son archive)\n"
          "  --help             cette aide\n"
          "  --version          la version et la licence\n";
 }

@@ -18,6 +18,7 @@ struct ServerOptions {
   std::string corpusPath;      // empty: the built-in demo
   std::optional<Fault> fault;  // --fault: every results page misbehaves
   bool verbose = false;        // one line per request on stderr
+  int parentPid = 0;           // --parent: ends when that process, its parent, ends
   bool help = false;
   bool version = false;
 };

@@ -18,6 +18,8 @@ constexpr std::size_t kMaxConnectionThreads = 4096;
 constexpr std::size_t kWriteChunk = 64 * 1024;
 // How often a stalled reply looks whether its client is still there.
 constexpr std::chrono::seconds kStallCheck{1};
+// Before the last byte of a page that a stray reply follows.
+constexpr std::chrono::milliseconds kStrayPause{20};
 // A client walking a long search sends hundreds of requests on one
 // connection; an idle one is let go after a while so that it does not keep
 // its thread for ever.
@@ -91,7 +93,8 @@ void ArchiveHttpServer::Deliver(std::shared_ptr<const Reply> reply, httplib::Res
   if (reply->delay.count() > 0) Wait(reply->delay);
   response.status = reply->status;
   if (!reply->location.empty()) response.set_header("Location", reply->location);
-  if (reply->ending == Reply::Ending::kComplete && reply->streamedSize == 0) {
+  if (reply->ending == Reply::Ending::kComplete && reply->streamedSize == 0 &&
+      reply->afterReply.empty()) {
     response.set_content(reply->body, reply->contentType.c_str());
     return;
   }
@@ -110,7 +113,15 @@ void ArchiveHttpServer::Deliver(std::shared_ptr<const Reply> reply, httplib::Res
           std::string piece;
           piece.reserve(take);
           reply->AppendBody(offset, take, piece);
-          return sink.write(piece.data(), piece.size());
+          if (reply->afterReply.empty() || offset + take < limit)
+            return sink.write(piece.data(), piece.size());
+          // The last byte goes out with the stray reply, after a pause in
+          // which the client reads the rest. A client reads no further than
+          // the length it was promised, so the stray reply is waiting on the
+          // connection by the time the page is complete.
+          if (!sink.write(piece.data(), piece.size() - 1) || !Wait(kStrayPause)) return false;
+          const std::string last = piece.back() + reply->afterReply;
+          return sink.write(last.data(), last.size());
         }
         if (reply->ending == Reply::Ending::kStall) {
           const auto deadline = std::chrono::steady_clock::now() + stallLimit;

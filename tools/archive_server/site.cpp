@@ -241,6 +241,18 @@ Reply ArchiveSite::AnswerArticles(std::string_view target, std::string_view quer
       return HtmlReply(200, RenderResultsPage(request).Text());
     case FaultKind::kNotResults:
       return HtmlReply(200, RenderNotResultsPage());
+    case FaultKind::kStray: {
+      Reply reply = HtmlReply(200, RenderResultsPage(request).Text());
+      // A whole results page of its own, with one hit and no next page.
+      static const Post kStrayPost{1, PostDate{1, 1, 2000}, "egare@exemple.fr",
+                                   "R\xE9ponse \xE9gar\xE9""e"};
+      ResultsRequest stray = request;
+      stray.slice = ResultsSlice{{&kStrayPost}, 1, 1, 1};
+      const std::string body = RenderResultsPage(stray).Text();
+      reply.afterReply = "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(kHtmlContentType) +
+                         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+      return reply;
+    }
   }
   return HtmlReply(500, RenderServerErrorPage());
 }

@@ -41,6 +41,8 @@ struct Reply {
   // this many bytes, and is produced piece by piece.
   std::uint64_t streamedSize = 0;
   std::string filler;
+  // Sent after the whole reply, on the same connection: a reply to no request.
+  std::string afterReply;
 
   // The Content-Length the reply announces.
   std::uint64_t DeclaredLength() const;

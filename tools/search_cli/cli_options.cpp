@@ -82,6 +82,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--newsgroup") slot = &newsgroup;
     else if (arg == "--group") slot = &group;
     else if (arg == "--connexions") slot = &connections;
+    else if (arg == "--nouveaux") slot = &options.seenRecord;
     if (slot == nullptr) return UsageError{"option inconnue : " + args[i]};
     if (!value) {
       if (i + 1 >= args.size()) return UsageError{"l'option " + arg + " demande une valeur"};
@@ -93,6 +94,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
   if (newsgroup && group) return UsageError{"--newsgroup et --group ne vont pas ensemble"};
   if (!newsgroup && !group) return UsageError{"indiquez --newsgroup NOM ou --group NOM"};
+  if (options.seenRecord && options.allRows)
+    return UsageError{"--grid et --nouveaux ne vont pas ensemble"};
+  if (options.seenRecord && options.seenRecord->empty())
+    return UsageError{"--nouveaux attend un nom de fichier"};
   if (words.empty()) return UsageError{"le mot à chercher manque"};
   if (words.size() > 1)
     return UsageError{"un seul mot à chercher est attendu (mettez plusieurs mots entre guillemets)"};
@@ -125,8 +130,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return R"(Usage : veskor-search [--archive URL] [--grid] [--csv] [-q]
-                     [--connexions N] (--newsgroup NOM | --group NOM) MOT
+  return R"(Usage : veskor-search [--archive URL] [--grid | --nouveaux FICHIER] [--csv]
+                     [-q] [--connexions N] (--newsgroup NOM | --group NOM) MOT
 
 Cherche MOT dans l'archive des newsgroups et écrit les réponses sur la sortie
 standard, page par page, à mesure que les pages arrivent. Les espaces de MOT
@@ -146,6 +151,15 @@ deviennent le joker « % » de l'archive.
   --grid           toutes les lignes du tableau de résultats, y compris la
                    ligne vide qui suit chaque page (écrite comme trois
                    tabulations) ; sinon seules les réponses
+  --nouveaux FICHIER
+                   seulement les réponses nouvelles : celles que le relevé
+                   FICHIER ne connaît pas pour cette recherche ; chaque
+                   réponse des pages écrites y est ensuite notée (un arrêt
+                   par Ctrl-C ou par une erreur ne note que ces pages).
+                   FICHIER est créé au besoin, sert à plusieurs recherches
+                   et garde les 100 000 adresses les plus récentes. Le
+                   bilan va sur la sortie d'erreur : « 3 nouveaux résultats
+                   sur 86 » ; rien de nouveau, rien sur la sortie standard
   --csv            CSV pour un tableur, selon la RFC 4180 (fins de ligne
                    CRLF, sans marque d'ordre des octets), précédé d'une ligne
                    de titres Sujet,Date,Posteur,Newsgroup ; une cellule qui
@@ -153,7 +167,7 @@ deviennent le joker « % » de l'archive.
                    chariot y prend une apostrophe en tête, pour qu'un tableur
                    ne l'exécute pas comme une formule
   -q, --quiet      ne pas écrire les lignes « Connexion à » et les adresses
-                   sur la sortie d'erreur
+                   sur la sortie d'erreur, ni le bilan de --nouveaux
   -h, --help       afficher cette aide
   --version        afficher la version et la licence
 
@@ -171,8 +185,9 @@ Code de sortie :
        la sortie (| head) ; un avertissement nomme les newsgroups du groupe
        sans ID d'archive
   1    erreur (les lignes déjà écrites restent), sortie impossible à écrire,
-       mémoire insuffisante, ou rien n'a pu être cherché : newsgroup inconnu
-       de l'archive, groupe introuvable, vide ou sans aucun ID
+       mémoire insuffisante, relevé de --nouveaux illisible (laissé tel quel)
+       ou impossible à enregistrer, ou rien n'a pu être cherché : newsgroup
+       inconnu de l'archive, groupe introuvable, vide ou sans aucun ID
   2    mauvaise utilisation
   130  second Ctrl-C
 )";

@@ -20,6 +20,8 @@ struct CliOptions {
   bool quiet = false;                  // -q
   std::size_t connections = 4;         // --connexions, for the group search
   bool groupSearch = false;            // --group rather than --newsgroup
+  // --nouveaux: the record of the hits already seen, a path as given (UTF-8).
+  std::optional<std::string> seenRecord;
   std::string target;                  // the newsgroup or the group name
   std::string word;
 };

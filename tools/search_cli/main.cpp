@@ -11,6 +11,7 @@
 #include "network/curl_concurrent_fetcher.h"
 #include "network/curl_page_fetcher.h"
 #include "network/poll_waiter.h"
+#include "base/process_start.h"
 #include "base/program_version.h"
 #include "tools/search_cli/cli_options.h"
 #include "tools/search_cli/interrupt.h"
@@ -49,6 +50,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  veskor::IgnoreFileSizeSignal();
   // A closed pipe shows up as a failed write, which the search handles.
   veskor::search_cli::IgnoreClosedPipe();
   try {

@@ -1,11 +1,14 @@
 #include "tools/search_cli/search_run.h"
 
 #include <exception>
+#include <functional>
 #include <new>
+#include <optional>
 
 #include "base/cp1252.h"
 #include "searches/concurrent_group_search.h"
 #include "searches/search_commands.h"
+#include "tools/search_cli/new_hits.h"
 #include "tools/search_cli/row_output.h"
 #include "tools/search_cli/search_ending.h"
 #include "tools/search_cli/streaming_table.h"
@@ -32,18 +35,9 @@ void Say(std::FILE* err, const std::string& utf8) {
   std::fprintf(err, "veskor-search : %s\n", utf8.c_str());
 }
 
-int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
-           ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
-  StderrConsole console(err, options.quiet);
-  RowPrinter printer(out, options.format, options.allRows);
-  StreamingTable table([&printer](const TableRow& row) { printer.Print(row); });
-  const auto printPage = [&] {
-    table.Flush();
-    printer.Flush();
-  };
-  SearchContext ctx{server, fetcher, table, console, printPage};
-
-  printer.PrintHeader();
+// The search itself, its rows printed page by page through `ctx`.
+int Walk(const CliOptions& options, SearchContext& ctx, ConcurrentFetcher& groupFetcher,
+         const std::function<void()>& printPage, std::FILE* err) {
   SearchOutcome outcome;
   try {
     outcome = options.groupSearch
@@ -63,6 +57,62 @@ int Search(const CliOptions& options, const std::string& server, PageFetcher& fe
   const SearchEnding ending = EndingOf(outcome);
   if (!ending.notice.empty()) Say(err, ending.notice);
   return ending.exitCode;
+}
+
+bool SaveNewHits(NewHitsOnly& newHits, std::FILE* err) {
+  const std::string failure = newHits.Save();
+  if (!failure.empty()) Say(err, Cp1252ToUtf8(failure));
+  return failure.empty();
+}
+
+int Search(const CliOptions& options, const std::string& server, PageFetcher& fetcher,
+           ConcurrentFetcher& groupFetcher, std::FILE* out, std::FILE* err) {
+  std::optional<NewHitsOnly> newHits;
+  if (options.seenRecord) {
+    newHits.emplace(*options.seenRecord, options.groupSearch
+                                             ? SearchKey::OfGroup(options.word, options.target)
+                                             : SearchKey::Quick(options.word, options.target));
+    if (!newHits->Load()) {
+      Say(err, Cp1252ToUtf8(newHits->Problem()));
+      return kExitFailed;
+    }
+  }
+  StderrConsole console(err, options.quiet);
+  RowPrinter printer(out, options.format, options.allRows);
+  // Only new hits: an empty output must mean that none came, so the CSV
+  // titles wait for the first row.
+  bool titled = false;
+  const auto title = [&] {
+    if (!titled) printer.PrintHeader();
+    titled = true;
+  };
+  StreamingTable table([&](const TableRow& row, const std::string& link) {
+    if (newHits && !newHits->Offer(row, link)) return;
+    title();
+    printer.Print(row);
+  });
+  const std::function<void()> printPage = [&] {
+    table.Flush();
+    printer.Flush();
+    if (newHits) newHits->PageShown();
+  };
+  SearchContext ctx{server, fetcher, table, console, printPage};
+
+  if (!newHits) title();
+  int exitCode = kExitFailed;
+  try {
+    exitCode = Walk(options, ctx, groupFetcher, printPage, err);
+  } catch (const OutputError& e) {
+    // The pages written before the output failed were shown; a reader that
+    // went away may have read none of them, and they stay new.
+    if (newHits && !e.ReaderGone()) SaveNewHits(*newHits, err);
+    throw;
+  }
+  if (newHits) {
+    if (!options.quiet) std::fprintf(err, "%s\n", newHits->Summary().c_str());
+    if (!SaveNewHits(*newHits, err)) exitCode = kExitFailed;
+  }
+  return exitCode;
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ using TableRow = std::array<std::string, 4>;
 
 class StreamingTable final : public ResultTable {
  public:
-  using RowHandler = std::function<void(const TableRow&)>;
+  // A row and its hit's article link (empty for a blank row).
+  using RowHandler = std::function<void(const TableRow&, const std::string& link)>;
   explicit StreamingTable(RowHandler onRow);
 
   int ColCount() const override { return 4; }
@@ -27,6 +28,7 @@ class StreamingTable final : public ResultTable {
   // they are printed and cannot change any more.
   std::string Cell(int col, std::size_t row) const override;
   void SetCell(int col, std::size_t row, std::string_view text) override;
+  void SetRowLink(std::size_t row, std::string_view link) override;
 
   // Hands on every data row above the empty bottom row, in order.
   void Flush();
@@ -35,7 +37,11 @@ class StreamingTable final : public ResultTable {
   RowHandler onRow_;
   std::size_t rowCount_ = 2;  // the title row and one empty row, as after ResetGrid
   std::size_t firstHeld_ = 1;
-  std::vector<TableRow> held_;  // rows firstHeld_ to rowCount_ - 1
+  struct HeldRow {
+    TableRow cells;
+    std::string link;
+  };
+  std::vector<HeldRow> held_;  // rows firstHeld_ to rowCount_ - 1
 };
 
 }  // namespace veskor::search_cli
