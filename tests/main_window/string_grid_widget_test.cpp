@@ -1,13 +1,14 @@
 // The string grid as the windows use it: grid coordinates over a view whose
 // title row is the header, Windows-1252 cells, appends that never reset the
-// model, user selection reported in grid rows, copying and activation.
+// model and reach the view a page at a time, sorting and finding while rows
+// arrive, user selection reported in grid rows, copying and activation.
 
 #include <QApplication>
-#include <QScreen>
 #include <QClipboard>
 #include <QCollator>
 #include <QDate>
 #include <QHeaderView>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -15,7 +16,6 @@
 
 #include "engine/string_grid.h"
 #include "platform/qt_text.h"
-
 #include "platform/string_grid_widget.h"
 #include "platform/window_placement.h"
 
