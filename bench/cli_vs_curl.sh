@@ -9,15 +9,20 @@
 # memory of a 100-page and of a 1,000-page walk (the same: rows are printed
 # page by page) and the start-up to the first request.
 #
-#   bench/cli_vs_curl.sh [BUILD_DIR]     (default build/default, already built)
-#   RUNS=N (default 11) alternating runs of each.
+#   bench/cli_vs_curl.sh [BUILD_DIR [OTHER_BUILD_DIR]]
+#       (default build/default, already built; RUNS=N, default 11, alternating
+#       runs of each)
+#
+# Given a second build, the window's quick search of both builds alternates
+# with the command line's, for a before and after on the same load.
 
 set -euo pipefail
 
 build=${1:-build/default}
 archive=$build/tools/archive_server/veskor-archive
 search=$build/tools/search_cli/veskor-search
-gui_bench=$build/bench/gui_bench
+gui_benches=("$build/bench/gui_bench")
+[[ -n ${2:-} ]] && gui_benches+=("$2/bench/gui_bench")
 fetch_bench=$build/bench/fetch_bench
 runs=${RUNS:-11}
 
@@ -143,18 +148,23 @@ if [[ -x $fetch_bench ]]; then
 fi
 
 # --- the desktop program's quick search into the window, same pages ---------
-if [[ -x $gui_bench ]]; then
-  : > "$work/gui.times"; : > "$work/cli.times"
+if [[ -x ${gui_benches[0]} ]]; then
+  : > "$work/cli.times"
+  for g in "${!gui_benches[@]}"; do : > "$work/gui$g.times"; done
   for _ in $(seq "$runs"); do
-    VESKOR_ARCHIVE=$static_url QT_QPA_PLATFORM=offscreen "$gui_bench" \
-      --benchmark_filter=BM_QuickSearchIntoWindow --benchmark_format=csv 2>/dev/null |
-      awk -F, '/^"BM_QuickSearchIntoWindow/ { print $3 / 1000 }' >> "$work/gui.times"
+    for g in "${!gui_benches[@]}"; do
+      VESKOR_ARCHIVE=$static_url QT_QPA_PLATFORM=offscreen "${gui_benches[$g]}" \
+        --benchmark_filter=BM_QuickSearchIntoWindow --benchmark_format=csv 2>/dev/null |
+        awk -F, '/^"BM_QuickSearchIntoWindow/ { print $3 / 1000 }' >> "$work/gui$g.times"
+    done
     timed "$search" -q --archive "$static_url" --newsgroup bench.p500 fichier | awk '{ print $1 }' >> "$work/cli.times"
   done
-  gw=$(median < "$work/gui.times")
   cw=$(median < "$work/cli.times")
-  awk -v g="$gw" -v c="$cw" 'BEGIN {
-    printf "fenêtre (offscreen) : recherche rapide %.3f s, ligne de commande %.3f s, rapport %.2f (objectif <= 1.5)\n", g, c, g / c }'
+  for g in "${!gui_benches[@]}"; do
+    gw=$(median < "$work/gui$g.times")
+    awk -v b="${gui_benches[$g]%/bench/gui_bench}" -v g="$gw" -v c="$cw" 'BEGIN {
+      printf "fenêtre (offscreen, %s) : recherche rapide %.3f s, ligne de commande %.3f s, rapport %.2f (objectif <= 1.3)\n", b, g, c, g / c }'
+  done
 fi
 
 # --- memory and start-up ------------------------------------------------------

@@ -235,6 +235,7 @@ void TForm1::RunSearch(bool groupSearch,
     veskor::ProgressTable table(*SG_resultats, progress);
     ConsoleWindowSink console;
     veskor::SearchContext ctx{server_, fetches_.Fetcher(), table, console, [&] {
+                                SG_resultats->ShowAddedRows();
                                 progress.PageDone(table);
                                 progressLine_->setText(veskor::FromAnsi(progress.RunningText()));
                               }};

@@ -105,6 +105,8 @@ void TForm1::BuildControls() {
 
 void TForm1::BuildAdditions() {
   SG_resultats->EnableSortAndFilter(kDateColumn);
+  // A page's hits reach the view, the sort and the find bar in one go.
+  SG_resultats->CollectAddedRows();
 
   // Under "Stopper la recherche", where the design leaves the width of the
   // table free; empty until the first search.

@@ -3,11 +3,20 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include "base/spreadsheet_cell.h"
+
 namespace veskor {
 namespace {
 
 const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
 const QString kTabFilter = QStringLiteral("Texte s\u00E9par\u00E9 par des tabulations (*.txt *.tsv)");
+
+// Spreadsheets read UTF-8 CSV as such only when it starts with this mark.
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+QString Inert(const QString& cell) {
+  return !cell.isEmpty() && StartsAsFormula(cell.front().unicode()) ? QLatin1Char('\'') + cell : cell;
+}
 
 QString CsvField(const QString& cell) {
   static const QString kNeedsQuotes = QStringLiteral(",\"\r\n");
@@ -34,17 +43,20 @@ QString TabField(const QString& cell) {
 QStringList ExportFilters() { return {kCsvFilter, kTabFilter}; }
 
 ExportFormat ExportFormatFor(const QString& path, const QString& chosenFilter) {
-  if (chosenFilter == kCsvFilter) return ExportFormat::Csv;
-  if (chosenFilter == kTabFilter) return ExportFormat::TabSeparated;
-  return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? ExportFormat::Csv
-                                                                    : ExportFormat::TabSeparated;
+  const auto endsWith = [&path](const char* extension) {
+    return path.endsWith(QLatin1String(extension), Qt::CaseInsensitive);
+  };
+  // The name typed says more than a filter left as it was.
+  if (endsWith(".csv")) return ExportFormat::Csv;
+  if (endsWith(".txt") || endsWith(".tsv")) return ExportFormat::TabSeparated;
+  return chosenFilter == kCsvFilter ? ExportFormat::Csv : ExportFormat::TabSeparated;
 }
 
 QString ExportLine(const QStringList& cells, ExportFormat format) {
   QStringList fields;
   fields.reserve(cells.size());
   for (const QString& cell : cells)
-    fields << (format == ExportFormat::Csv ? CsvField(cell) : TabField(cell));
+    fields << (format == ExportFormat::Csv ? CsvField(Inert(cell)) : TabField(Inert(cell)));
   const QChar separator = format == ExportFormat::Csv ? QLatin1Char(',') : QLatin1Char('\t');
   return fields.join(separator) + QStringLiteral("\r\n");
 }
@@ -57,7 +69,8 @@ QString WriteExport(const QString& path, ExportFormat format, const QStringList&
         .arg(QDir::toNativeSeparators(path), why);
   };
   if (!file.open(QIODevice::WriteOnly)) return failure(file.errorString());
-  QByteArray bytes = ExportLine(header, format).toUtf8();
+  QByteArray bytes = format == ExportFormat::Csv ? QByteArray(kUtf8Bom) : QByteArray();
+  bytes += ExportLine(header, format).toUtf8();
   for (const QStringList& row : rows) bytes += ExportLine(row, format).toUtf8();
   if (file.write(bytes) != bytes.size()) {
     const QString why = file.errorString();

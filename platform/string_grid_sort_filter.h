@@ -1,22 +1,19 @@
 #pragma once
 // What the user sees of a result table: its rows sorted by one column and
 // narrowed to those holding a text, over the cells kept in the archive's
-// order. Sorting goes by dates as dates in the date column and by French
-// order elsewhere; accents and letter case count for neither.
+// order. The date column sorts by date, every text in French order (accents
+// only break ties, letter case never counts); blank rows come last either
+// way.
 
 #include <QCollator>
 #include <QSortFilterProxyModel>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace veskor {
 
 class StringGridModel;
-
-// `bytes` (Windows-1252) in lower case without accents, for searching: "Œ"
-// gives "oe", "É" gives "e".
-std::string FoldForSearch(std::string_view bytes);
 
 class StringGridSortFilter final : public QSortFilterProxyModel {
   Q_OBJECT
@@ -27,9 +24,10 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
   // The column whose cells are dates "dd/mm/yyyy"; -1 for none.
   void SetDateColumn(int col) { dateColumn_ = col; }
 
-  // Shows only the rows holding `text` in some cell; empty shows every row.
+  // Shows only the rows holding `text` in some cell, accents and case aside;
+  // empty shows every row.
   void SetFilterText(const QString& text);
-  bool Filtering() const { return !needle_.empty(); }
+  bool Filtering() const { return filtering_; }
 
   // Column -1 gives back the archive's order.
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -39,28 +37,35 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
 
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+  // A row is shown when it passes every test in use; the find bar's text is
+  // the one there is.
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
  private:
-  // One row's sort key, made when first compared and forgotten when the
-  // row's cells change.
+  bool HoldsFindText(int sourceRow) const;
+
+  // One row's sort key, for the sort column: made when the row arrives, or
+  // when the sort first compares it; made again after its cells change.
   struct Key {
     bool made = false;
     bool blank = false;
     int date = 0;  // yyyymmdd; above every date when the text is none
-    // Letters without accents or case, after digits, after punctuation.
-    std::string folded;
+    // The French collation's key of the whole text, where the text decides.
+    std::optional<QCollatorSortKey> text;
   };
+  // Room for a key per row up to `row`. Called before any reference into
+  // `keys_` is taken, never while one is held.
+  void MakeRoomFor(int row) const;
   const Key& KeyOf(int sourceRow) const;
-  bool Blank(int sourceRow) const;
-  void Forget(int first, int last);
 
   const StringGridModel& cells_;
   int dateColumn_ = -1;
-  std::string needle_;
+  bool filtering_ = false;
+  // The folded text to find; nothing when no row can hold it.
+  std::optional<std::string> findText_;
   QCollator collator_;
   mutable std::vector<Key> keys_;
-  mutable int keyColumn_ = -1;
+  int keyColumn_ = -1;
 };
 
 }  // namespace veskor

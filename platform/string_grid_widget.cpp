@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -16,57 +17,100 @@ namespace {
 
 const std::string kEmpty;
 
+// Posted to a model that has rows to announce, ahead of the paint events.
+const QEvent::Type kShowAddedRowsEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
 }  // namespace
 
 StringGridModel::StringGridModel(int cols, std::size_t rows, QObject* parent)
     : QAbstractTableModel(parent), cols_(std::max(cols, 1)) {
-  rows_.resize(std::max<std::size_t>(rows, 1), Row{std::vector<std::string>(cols_), {}});
+  Resize(std::max<std::size_t>(rows, 1));
+  announced_ = RowCount() - 1;
+}
+
+void StringGridModel::ShowAddedRows() {
+  const std::size_t data = RowCount() - 1;
+  // A view that reads the grid while it learns of the rows asks for no more.
+  if (announced_ >= data || announcing_) return;
+  announcing_ = true;
+  beginInsertRows({}, static_cast<int>(announced_), static_cast<int>(data - 1));
+  announced_ = data;
+  endInsertRows();
+  announcing_ = false;
+}
+
+void StringGridModel::customEvent(QEvent* event) {
+  if (event->type() != kShowAddedRowsEvent) return QAbstractTableModel::customEvent(event);
+  showPosted_ = false;
+  ShowAddedRows();
+}
+
+void StringGridModel::Resize(std::size_t rows) {
+  cells_.resize(rows * static_cast<std::size_t>(cols_));
+  links_.resize(rows);
 }
 
 void StringGridModel::SetRowCount(std::size_t rows) {
   rows = std::max<std::size_t>(rows, 1);
-  const std::size_t old = rows_.size();
-  if (rows > old) {
-    // Only the new rows are announced, so that growing by one row costs the
-    // same however long the table already is.
-    beginInsertRows({}, static_cast<int>(old - 1), static_cast<int>(rows - 2));
-    rows_.resize(rows, Row{std::vector<std::string>(cols_), {}});
-    endInsertRows();
-  } else if (rows < old) {
-    beginRemoveRows({}, static_cast<int>(rows - 1), static_cast<int>(old - 2));
-    rows_.resize(rows);
+  if (rows > RowCount()) {
+    Resize(rows);
+    if (!collect_) {
+      // Only the new rows are announced, so that growing by one row costs
+      // the same however long the table already is.
+      ShowAddedRows();
+    } else if (!showPosted_) {
+      showPosted_ = true;
+      QCoreApplication::postEvent(this, new QEvent(kShowAddedRowsEvent), Qt::HighEventPriority);
+    }
+  } else if (rows - 1 < announced_) {
+    beginRemoveRows({}, static_cast<int>(rows - 1), static_cast<int>(announced_ - 1));
+    Resize(rows);
+    announced_ = rows - 1;
     endRemoveRows();
+  } else {
+    // Only rows that the views never saw go.
+    Resize(rows);
   }
 }
 
 const std::string& StringGridModel::Cell(int col, std::size_t row) const {
-  if (col < 0 || col >= cols_ || row >= rows_.size()) return kEmpty;
-  return rows_[row].cells[col];
+  if (col < 0 || col >= cols_ || row >= RowCount()) return kEmpty;
+  return cells_[row * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col)];
 }
 
 void StringGridModel::SetCell(int col, std::size_t row, std::string_view text) {
-  if (col < 0 || col >= cols_ || row >= rows_.size()) return;
-  std::string& cell = rows_[row].cells[col];
+  if (col < 0 || col >= cols_ || row >= RowCount()) return;
+  std::string& cell = cells_[row * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col)];
   if (cell == text) return;
+  const bool wasBlank = row > 0 && row <= announced_ && BlankRow(row);
   cell.assign(text);
   if (row == 0) {
     emit headerDataChanged(Qt::Horizontal, col, col);
-  } else {
-    const QModelIndex at = index(static_cast<int>(row - 1), col);
-    emit dataChanged(at, at, {Qt::DisplayRole});
+  } else if (row <= announced_) {
+    // A row that becomes or stops being blank changes as a whole: blank rows
+    // sort apart from the others, whichever column the sort looks at.
+    const bool whole = wasBlank != BlankRow(row);
+    const int r = static_cast<int>(row - 1);
+    emit dataChanged(index(r, whole ? 0 : col), index(r, whole ? cols_ - 1 : col), {Qt::DisplayRole});
   }
 }
 
+bool StringGridModel::BlankRow(std::size_t row) const {
+  for (int col = 0; col < cols_; ++col)
+    if (!Cell(col, row).empty()) return false;
+  return true;
+}
+
 const std::string& StringGridModel::RowLink(std::size_t row) const {
-  return row < rows_.size() ? rows_[row].link : kEmpty;
+  return row < RowCount() ? links_[row] : kEmpty;
 }
 
 void StringGridModel::SetRowLink(std::size_t row, std::string_view link) {
-  if (row < rows_.size()) rows_[row].link.assign(link);
+  if (row < RowCount()) links_[row].assign(link);
 }
 
 int StringGridModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size() - 1);
+  return parent.isValid() ? 0 : static_cast<int>(announced_);
 }
 
 int StringGridModel::columnCount(const QModelIndex& parent) const {
@@ -128,15 +172,69 @@ TStringGrid::TStringGrid(int cols, std::size_t rows, QWidget* parent)
   SetDefaultColWidth(64);
   SetDefaultRowHeight(24);
 
-  ConnectSelection();
+  FollowShownModel();
   connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
     if (at.isValid()) emit cellActivated(at.column(), GridRow(at));
   });
 }
 
-void TStringGrid::ConnectSelection() {
+void TStringGrid::FollowShownModel() {
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnCurrentChanged(current); });
+  // A sort or a new filter moves the rows; the view lays them all out again.
+  const auto reshaped = [this] { reshaped_ = true; };
+  connect(model(), &QAbstractItemModel::layoutChanged, this, reshaped);
+  connect(model(), &QAbstractItemModel::rowsMoved, this, reshaped);
+  connect(model(), &QAbstractItemModel::columnsInserted, this, reshaped);
+  connect(model(), &QAbstractItemModel::columnsRemoved, this, reshaped);
+  reshaped_ = true;
+}
+
+void TStringGrid::rowsInserted(const QModelIndex& parent, int start, int end) {
+  if (end + 1 != model()->rowCount())
+    reshaped_ = true;
+  else if (firstAdded_ < 0)
+    firstAdded_ = start;
+  QTableView::rowsInserted(parent, start, end);
+}
+
+void TStringGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+  reshaped_ = true;
+  QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void TStringGrid::reset() {
+  reshaped_ = true;
+  QTableView::reset();
+}
+
+// A page of rows after thousands is the common case: repainting the rows in
+// view for it would cost more than the rest of the page's work.
+void TStringGrid::doItemsLayout() {
+  const bool belowView =
+      !reshaped_ && firstAdded_ >= 0 && rowViewportPosition(firstAdded_) >= viewport()->height();
+  firstAdded_ = -1;
+  reshaped_ = false;
+  if (!belowView) return QTableView::doItemsLayout();
+  // A view scrolled to its end stays on the same rows, no longer aligned on
+  // the last one: that moves them.
+  const int offset = verticalHeader()->offset();
+  updateGeometries();
+  if (verticalHeader()->offset() != offset) viewport()->update();
+}
+
+bool TStringGrid::event(QEvent* event) {
+  // What changes the look of every row, wherever rows were added.
+  switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+    case QEvent::LayoutDirectionChange:
+      reshaped_ = true;
+      break;
+    default:
+      break;
+  }
+  return QTableView::event(event);
 }
 
 int TStringGrid::GridRow(const QModelIndex& shown) const {
@@ -155,8 +253,10 @@ void TStringGrid::EnableSortAndFilter(int dateColumn) {
   shown_->SetDateColumn(dateColumn);
   shown_->setSourceModel(&model_);
   QScopedValueRollback quiet(quiet_, true);
+  // What followed the cells follows the rows shown from now on.
+  disconnect(&model_, nullptr, this, nullptr);
   setModel(shown_);
-  ConnectSelection();
+  FollowShownModel();
 
   QHeaderView* titles = horizontalHeader();
   titles->setSectionsClickable(true);
@@ -168,6 +268,8 @@ void TStringGrid::EnableSortAndFilter(int dateColumn) {
           [this](int col, Qt::SortOrder order) { shown_->sort(col, order); });
 }
 
+void TStringGrid::CollectAddedRows() { model_.CollectAddedRows(); }
+
 void TStringGrid::SetFilterText(const QString& text) {
   if (shown_) shown_->SetFilterText(text);
 }
@@ -177,6 +279,7 @@ void TStringGrid::ClearSort() {
 }
 
 std::vector<std::size_t> TStringGrid::ShownRows() const {
+  ShowAddedRows();
   std::vector<std::size_t> rows;
   const int count = model()->rowCount();
   rows.reserve(static_cast<std::size_t>(count));
@@ -186,6 +289,7 @@ std::vector<std::size_t> TStringGrid::ShownRows() const {
 }
 
 std::vector<std::size_t> TStringGrid::SelectedRows() const {
+  ShowAddedRows();
   std::vector<int> shownRows;
   for (const QModelIndex& at : selectionModel()->selectedIndexes()) shownRows.push_back(at.row());
   std::sort(shownRows.begin(), shownRows.end());
@@ -195,7 +299,10 @@ std::vector<std::size_t> TStringGrid::SelectedRows() const {
   return rows;
 }
 
-int TStringGrid::RowAt(const QPoint& pos) const { return GridRow(indexAt(pos)); }
+int TStringGrid::RowAt(const QPoint& pos) const {
+  ShowAddedRows();
+  return GridRow(indexAt(pos));
+}
 
 int TStringGrid::ColCount() const { return model_.ColCount(); }
 
@@ -241,14 +348,19 @@ void TStringGrid::SetRangeSelect(bool on) {
 }
 
 int TStringGrid::Col() const {
+  ShowAddedRows();
   const QModelIndex current = currentIndex();
   return current.isValid() ? current.column() : -1;
 }
 
-int TStringGrid::Row() const { return GridRow(currentIndex()); }
+int TStringGrid::Row() const {
+  ShowAddedRows();
+  return GridRow(currentIndex());
+}
 
 void TStringGrid::SelectCell(int col, std::size_t row) {
   if (row == 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
+  ShowAddedRows();
   const QModelIndex at = ShownIndex(col, row);
   if (!at.isValid()) return;  // filtered out
   QScopedValueRollback quiet(quiet_, true);
@@ -257,6 +369,7 @@ void TStringGrid::SelectCell(int col, std::size_t row) {
 }
 
 QString TStringGrid::SelectedText() const {
+  ShowAddedRows();
   const QModelIndexList picked = selectionModel()->selectedIndexes();
   if (picked.isEmpty()) return {};
   int top = picked.front().row(), bottom = top;

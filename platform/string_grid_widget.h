@@ -3,6 +3,11 @@
 // and the group editor's grid. Row 0 is the title row, drawn as the frozen
 // column header; rows 1 and up are the data rows of the view. Cells hold the
 // engine's Windows-1252 bytes and are converted only when painted.
+//
+// The cells are the engine's at once: a write is read back at once. What the
+// view knows of them may lag by the rows added since it was last told, when
+// the grid collects them (the result table does, so that a page of hits
+// reaches the view in one insertion, not one per row and cell).
 
 #include <QAbstractTableModel>
 #include <QPoint>
@@ -25,11 +30,21 @@ class StringGridModel final : public QAbstractTableModel {
  public:
   StringGridModel(int cols, std::size_t rows, QObject* parent = nullptr);
 
+  // From then on rows added are announced to the views together, at
+  // ShowAddedRows or when the event loop next runs, whichever comes first.
+  // Until then the views go on showing the rows they had, whose cells stay
+  // current.
+  void CollectAddedRows() { collect_ = true; }
+  void ShowAddedRows();
+
   int ColCount() const { return cols_; }
-  std::size_t RowCount() const { return rows_.size(); }
+  // Every row, the title row and the rows not announced yet included.
+  std::size_t RowCount() const { return links_.size(); }
   void SetRowCount(std::size_t rows);
   const std::string& Cell(int col, std::size_t row) const;
   void SetCell(int col, std::size_t row, std::string_view text);
+  // Every cell of the row empty, as the blank rows between pages are.
+  bool BlankRow(std::size_t row) const;
   const std::string& RowLink(std::size_t row) const;
   void SetRowLink(std::size_t row, std::string_view link);
 
@@ -39,13 +54,23 @@ class StringGridModel final : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+ protected:
+  void customEvent(QEvent* event) override;
+
  private:
-  struct Row {
-    std::vector<std::string> cells;
-    std::string link;
-  };
+  void Resize(std::size_t rows);
+
   int cols_;
-  std::vector<Row> rows_;  // rows_[0] is the title row
+  // Row by row, the title row first: one allocation for any number of rows
+  // rather than one per row.
+  std::vector<std::string> cells_;
+  std::vector<std::string> links_;
+  // The data rows that the views know of: the first `announced_` after the
+  // title row.
+  std::size_t announced_;
+  bool collect_ = false;
+  bool showPosted_ = false;
+  bool announcing_ = false;
 };
 
 }  // namespace veskor
@@ -93,6 +118,12 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   // second click reverses, a third gives back the order of the cells; and
   // SetFilterText can narrow the rows shown. `dateColumn` sorts as dates.
   void EnableSortAndFilter(int dateColumn);
+  // From then on rows added reach the view together: at ShowAddedRows, or
+  // when the event loop next runs (so before anything is painted). The
+  // grid's own ways of reading what is shown (selection, shown rows, copy)
+  // show the rows added first.
+  void CollectAddedRows();
+  void ShowAddedRows() const { model_.ShowAddedRows(); }
   // Rows holding `text` in some cell, accents and case aside; empty: all.
   void SetFilterText(const QString& text);
   // Leaves the order of the cells, as before any click on a title.
@@ -110,19 +141,34 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   // Double-click or Enter on the data cell (col, row).
   void cellActivated(int col, int row);
 
+ public:
+  // Rows added below the view change nothing in it but the scroll bar:
+  // laying them out leaves the rows in view unpainted.
+  void doItemsLayout() override;
+
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void rowsInserted(const QModelIndex& parent, int start, int end) override;
+  void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+  void reset() override;
 
  private:
   void OnCurrentChanged(const QModelIndex& current);
-  void ConnectSelection();
+  // Follows the model shown: its current cell, and how its rows change.
+  void FollowShownModel();
   // Grid row of a shown index, and the shown index of a grid cell.
   int GridRow(const QModelIndex& shown) const;
   QModelIndex ShownIndex(int col, std::size_t row) const;
 
-  veskor::StringGridModel model_;
+  // Mutable: reading what is shown first shows the rows added.
+  mutable veskor::StringGridModel model_;
   veskor::StringGridSortFilter* shown_ = nullptr;  // none until enabled
   // Set while the grid itself moves the current cell, which the user did not.
   bool quiet_ = false;
+  // Since the rows were last laid out: the first row added at the end of
+  // those shown (-1: none), and whether they changed in any other way.
+  int firstAdded_ = -1;
+  bool reshaped_ = true;
 };

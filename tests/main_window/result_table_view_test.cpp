@@ -29,8 +29,8 @@ const QList<QStringList> kRows = {
     {"Z\u00E8bre au zoo", "03/07/2005", "b\u00E9atrice", "fr.rec.photo"},
     {"\u00E9glise romane", "01/12/2004", "Alain", "fr.rec.photo"},
     {},
-    {"Eglise b", "15/01/2006", "zo\u00E9", "fr.rec.moto"},
-    {"abricot, \"sec\"", "28/02/2005", "\u00C9mile", "fr.rec.moto"},
+    {"Eglise d\u2019Ars", "15/01/2006", "zo\u00E9", "fr.rec.moto"},
+    {"abricot, \"sec\" ??", "28/02/2005", "\u00C9mile", "fr.rec.moto"},
     {"\u00C9t\u00E9 2003", "02/02/2003", "Chef-d'\u0152uvre", "fr.sci.astronomie"},
     {}};
 
@@ -103,7 +103,7 @@ class ResultTableViewTest : public ProgramTestCase {
     QTest::addColumn<int>("col");
     QTest::addColumn<QStringList>("ascending");
     QTest::newRow("subject, French order")
-        << 0 << QStringList{"abricot", "Eglise b", "\u00E9glise r", "\u00C9t\u00E9", "Z\u00E8bre", "-", "-"};
+        << 0 << QStringList{"abricot", "Eglise d", "\u00E9glise r", "\u00C9t\u00E9", "Z\u00E8bre", "-", "-"};
     QTest::newRow("date, across years")
         << 1 << QStringList{"02/02/2003", "01/12/2004", "28/02/2005", "03/07/2005", "15/01/2006", "-", "-"};
     QTest::newRow("poster, accents and case aside")
@@ -151,33 +151,42 @@ class ResultTableViewTest : public ProgramTestCase {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("subjects");
     QTest::addColumn<QString>("count");
+    QTest::addColumn<bool>("findsNewRow");  // "ÉTÉ moto eglise oeuvre", written meanwhile
     QTest::newRow("accented text finds plain")
-        << "\u00C9GLISE" << QStringList{"\u00E9glise romane", "Eglise b"} << "2 lignes";
-    QTest::newRow("plain text finds accented") << "ete" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne";
-    QTest::newRow("ligature") << "oeuvre" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne";
-    QTest::newRow("any column") << "moto" << QStringList{"Eglise b", "abricot, \"sec\""} << "2 lignes";
-    QTest::newRow("nothing") << "licorne" << QStringList{} << "Aucune ligne";
+        << "\u00C9GLISE" << QStringList{"\u00E9glise romane", kRows[3][0]} << "2 lignes" << true;
+    QTest::newRow("plain text finds accented") << "ete" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne" << true;
+    QTest::newRow("ligature") << "oeuvre" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne" << true;
+    QTest::newRow("any column") << "moto" << QStringList{kRows[3][0], kRows[4][0]} << "2 lignes" << true;
+    QTest::newRow("nothing") << "licorne" << QStringList{} << "Aucune ligne" << false;
+    QTest::newRow("typographic apostrophe finds straight")
+        << "chef-d\u2019\u0153uvre" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne" << false;
+    QTest::newRow("straight apostrophe finds typographic") << "D'ARS" << QStringList{kRows[3][0]} << "1 ligne"
+                                                           << false;
+    QTest::newRow("letters the archive cannot hold") << "\u03A9\u03BC" << QStringList{} << "Aucune ligne" << false;
+    QTest::newRow("their accent aside, they can") << "\u0109hef" << QStringList{"\u00C9t\u00E9 2003"} << "1 ligne"
+                                                  << false;
     QTest::newRow("empty text shows all") << "" << QStringList{kRows[0][0], kRows[1][0], "-", kRows[3][0],
                                                                kRows[4][0], kRows[5][0], "-"}
-                                          << "";
+                                          << "" << true;
   }
   void filterIgnoresAccentsAndCase() {
     QFETCH(QString, text);
     QFETCH(QStringList, subjects);
     QFETCH(QString, count);
+    QFETCH(bool, findsNewRow);
     StartWithRows();
     auto* bar = Form1->findChild<veskor::FindBar*>();
     QVERIFY(bar && !bar->isVisible());
     QTest::keyClick(Form1->Edit2, Qt::Key_F, Qt::ControlModifier);
     QVERIFY(bar->isVisible());
     QVERIFY(bar->Text()->hasFocus());
-    QTest::keyClicks(bar->Text(), text);
+    bar->Text()->insert(text);  // as typed, characters no key event carries included
     QCOMPARE(Shown(Table(), 0), subjects);
     QCOMPARE(bar->Count()->text(), count);
     // Rows written meanwhile are filtered and counted as they come.
     Table().SetRowCount(Table().RowCount() + 1);
     Table().SetCell(0, Table().RowCount() - 2, "\xC9T\xC9 moto eglise oeuvre");
-    if (!text.isEmpty() && text != "licorne") QCOMPARE(Shown(Table(), 0).size(), subjects.size() + 1);
+    QCOMPARE(Shown(Table(), 0).size(), subjects.size() + (findsNewRow ? 1 : 0));
     QTest::keyClick(bar->Text(), Qt::Key_Escape);
     QVERIFY(!bar->isVisible());
     QCOMPARE(Table().ShownRows().size(), std::size_t(8));
@@ -228,7 +237,12 @@ class ResultTableViewTest : public ProgramTestCase {
     menu->exportRows->trigger();
     QVERIFY(messages_->Texts().isEmpty());
 
-    const QString text = QString::fromUtf8(ReadFile(file));
+    QByteArray bytes = ReadFile(file);
+    // Spreadsheets take a CSV for UTF-8 by its byte order mark.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QCOMPARE(bytes.startsWith(bom), file.endsWith(".csv"));
+    if (bytes.startsWith(bom)) bytes.remove(0, bom.size());
+    const QString text = QString::fromUtf8(bytes);
     QList<QStringList> expected{{"Sujet", "Date", "Posteur", "Newsgroup"}};
     for (int r : rows) expected << kRows[r];
     if (file.endsWith(".csv")) {
@@ -252,18 +266,49 @@ class ResultTableViewTest : public ProgramTestCase {
     QCOMPARE(ReadFile("fichier"), QByteArray("pas un dossier"));
   }
 
-  void csvFieldsAreQuotedOnlyWhenNeeded_data() {
+  // Quoting only where the format needs it, and no cell that a spreadsheet
+  // would run as a formula: those get a leading apostrophe first.
+  void exportLinesQuoteAndDisarmCells_data() {
+    QTest::addColumn<bool>("csv");
     QTest::addColumn<QStringList>("cells");
     QTest::addColumn<QString>("line");
-    QTest::newRow("plain") << QStringList{"a", "b c"} << "a,b c\r\n";
-    QTest::newRow("comma and quote") << QStringList{"a,b", "dit \"oui\""} << "\"a,b\",\"dit \"\"oui\"\"\"\r\n";
-    QTest::newRow("line end") << QStringList{"l1\nl2", ""} << "\"l1\nl2\",\r\n";
+    QTest::newRow("plain") << true << QStringList{"a", "b c"} << "a,b c\r\n";
+    QTest::newRow("comma and quote") << true << QStringList{"a,b", "dit \"oui\""} << "\"a,b\",\"dit \"\"oui\"\"\"\r\n";
+    QTest::newRow("line end") << true << QStringList{"l1\nl2", ""} << "\"l1\nl2\",\r\n";
+    QTest::newRow("formulas") << true << QStringList{"=cmd|' /C calc'!A0", "+1", "-2", "@SOMME(A1)"}
+                              << "'=cmd|' /C calc'!A0,'+1,'-2,'@SOMME(A1)\r\n";
+    QTest::newRow("formula that needs quotes") << true << QStringList{"=1,2", "\r=1", "\t=1"}
+                                               << "\"'=1,2\",\"'\r=1\",'\t=1\r\n";
+    QTest::newRow("harmless inside") << true << QStringList{"a=b", " =1", "\u2212" "1"} << "a=b, =1,\u2212" "1\r\n";
+    QTest::newRow("tab-separated") << false << QStringList{"=1", "a\tb", "\t=1", "x\r\ny"}
+                                   << "'=1\ta b\t' =1\tx  y\r\n";
   }
-  void csvFieldsAreQuotedOnlyWhenNeeded() {
+  void exportLinesQuoteAndDisarmCells() {
+    QFETCH(bool, csv);
     QFETCH(QStringList, cells);
     QFETCH(QString, line);
-    QCOMPARE(veskor::ExportLine(cells, veskor::ExportFormat::Csv), line);
-    QCOMPARE(ReadCsv(line), QList<QStringList>{cells});
+    QCOMPARE(veskor::ExportLine(cells, csv ? veskor::ExportFormat::Csv : veskor::ExportFormat::TabSeparated), line);
+  }
+
+  // The extension typed decides when it is one of the offered types; the
+  // filter only when it is not.
+  void exportFormatFollowsTheTypedExtension_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("filter");  // index in ExportFilters(), -1 for none
+    QTest::addColumn<bool>("csv");
+    QTest::newRow(".tsv under the CSV filter") << "r.tsv" << 0 << false;
+    QTest::newRow(".TXT under the CSV filter") << "r.TXT" << 0 << false;
+    QTest::newRow(".csv under the tab filter") << "r.Csv" << 1 << true;
+    QTest::newRow("other extension, CSV filter") << "r.dat" << 0 << true;
+    QTest::newRow("no extension, tab filter") << "r" << 1 << false;
+    QTest::newRow("no filter") << "r.dat" << -1 << false;
+  }
+  void exportFormatFollowsTheTypedExtension() {
+    QFETCH(QString, path);
+    QFETCH(int, filter);
+    QFETCH(bool, csv);
+    const QString chosen = filter >= 0 ? veskor::ExportFilters().at(filter) : QString();
+    QCOMPARE(veskor::ExportFormatFor(path, chosen) == veskor::ExportFormat::Csv, csv);
   }
 };
 

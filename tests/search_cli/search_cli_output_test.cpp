@@ -36,7 +36,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "caf\xC3\xA9 \xE2\x82\xAC,\"a,b\",\"dit \"\"oui\"\"\",x\r\n"},
         LineCase{{"deux\r\nlignes", "tab\there", "\"", "fin\n"},
                  "deux  lignes\ttab here\t\"\tfin \n",
-                 "\"deux\r\nlignes\",tab\there,\"\"\"\",\"fin\n\"\r\n"}));
+                 "\"deux\r\nlignes\",tab\there,\"\"\"\",\"fin\n\"\r\n"},
+        // Cells a spreadsheet would run: disarmed in CSV, as they are in the
+        // tab-separated lines that scripts read.
+        LineCase{{"=cmd|' /C calc'!A0", "+1", "-x", "@a"},
+                 "=cmd|' /C calc'!A0\t+1\t-x\t@a\n", "'=cmd|' /C calc'!A0,'+1,'-x,'@a\r\n"},
+        LineCase{{"\tx", "\r=1", "a=b", "=1,2"},
+                 " x\t =1\ta=b\t=1,2\n", "'\tx,\"'\r=1\",a=b,\"'=1,2\"\r\n"}));
 
 // A results page in the archive's layout with `hits` hits and a link to page
 // `next` (none when 0).

@@ -161,16 +161,22 @@ deviennent le joker « % » de l'archive.
                    et garde les 100 000 adresses les plus récentes. Le
                    bilan va sur la sortie d'erreur : « 3 nouveaux résultats
                    sur 86 » ; rien de nouveau, rien sur la sortie standard
-  --csv            CSV selon la RFC 4180 (fins de ligne CRLF), précédé d'une
-                   ligne de titres Sujet,Date,Posteur,Newsgroup
+  --csv            CSV pour un tableur, selon la RFC 4180 (fins de ligne
+                   CRLF, sans marque d'ordre des octets), précédé d'une ligne
+                   de titres Sujet,Date,Posteur,Newsgroup ; une cellule qui
+                   commence par =, +, -, @, une tabulation ou un retour
+                   chariot y prend une apostrophe en tête, pour qu'un tableur
+                   ne l'exécute pas comme une formule
   -q, --quiet      ne pas écrire les lignes « Connexion à » et les adresses
                    sur la sortie d'erreur, ni le bilan de --nouveaux
   -h, --help       afficher cette aide
   --version        afficher la version et la licence
 
 Sans --csv, chaque ligne donne Sujet, Date, Posteur et Newsgroup séparés par
-des tabulations, sans ligne de titres ; une tabulation ou une fin de ligne à
-l'intérieur d'un champ y devient une espace. La sortie est en UTF-8.
+des tabulations, sans ligne de titres, pour les scripts : les textes y sont
+tels que l'archive les donne, sans apostrophe ajoutée ; seule une tabulation
+ou une fin de ligne à l'intérieur d'un champ y devient une espace. La sortie
+est en UTF-8.
 
 Ctrl-C laisse finir la page en cours puis termine la recherche ; un second
 Ctrl-C l'interrompt aussitôt.

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "base/cp1252.h"
+#include "base/spreadsheet_cell.h"
 
 namespace veskor::search_cli {
 namespace {
@@ -15,8 +16,15 @@ std::string TsvField(const std::string& cell) {
   return field;
 }
 
+// A cell that a spreadsheet would run as a formula stays text. Tab-separated
+// output is left as the archive wrote it: scripts read it, and expect the
+// bytes they always had.
+std::string Inert(const std::string& cell) {
+  return !cell.empty() && StartsAsFormula(static_cast<unsigned char>(cell.front())) ? '\'' + cell : cell;
+}
+
 std::string CsvField(const std::string& cell) {
-  const std::string text = Cp1252ToUtf8(cell);
+  const std::string text = Cp1252ToUtf8(Inert(cell));
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {

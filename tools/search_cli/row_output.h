@@ -1,6 +1,7 @@
 #pragma once
-// How the rows of the result table are printed: tab-separated lines or
-// RFC 4180 CSV, in UTF-8.
+// How the rows of the result table are printed: tab-separated lines, the
+// archive's texts as they are, or RFC 4180 CSV for spreadsheets, where a cell
+// that would run as a formula gets a leading apostrophe; both in UTF-8.
 
 #include <cstdio>
 #include <stdexcept>
