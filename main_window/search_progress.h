@@ -4,6 +4,7 @@
 // once over, the total and whether the user stopped it. Windows-1252 text.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,10 @@ class SearchProgress {
 
   // While the search runs.
   std::string RunningText() const;
-  // Once it has ended: complete, stopped by the user, or broken by an error.
+  // Once it has ended: complete, stopped by the user, or broken by an error;
+  // with how many of the hits are new, when the search tells them apart.
   enum class End { Complete, Stopped, Failed };
-  std::string EndText(End end) const;
+  std::string EndText(End end, std::optional<std::size_t> newHits = std::nullopt) const;
 
  private:
   bool namesNewsgroups_;
