@@ -5,32 +5,20 @@
 namespace veskor {
 
 NewHitMarks::NewHitMarks(TStringGrid& table, SearchKey key, std::string recordPath)
-    : table_(table), record_(std::move(recordPath), std::move(key)) {}
+    : ForwardingTable(table), grid_(table), record_(std::move(recordPath), std::move(key)) {}
 
 bool NewHitMarks::Load() {
   unreadable_ = record_.Load() == FileRead::Unreadable;
   return !unreadable_;
 }
 
-int NewHitMarks::ColCount() const { return table_.ColCount(); }
-
-std::size_t NewHitMarks::RowCount() const { return table_.RowCount(); }
-
-void NewHitMarks::SetRowCount(std::size_t rows) { table_.SetRowCount(rows); }
-
-std::string NewHitMarks::Cell(int col, std::size_t row) const { return table_.Cell(col, row); }
-
-void NewHitMarks::SetCell(int col, std::size_t row, std::string_view text) {
-  table_.SetCell(col, row, text);
-}
-
 void NewHitMarks::SetRowLink(std::size_t row, std::string_view link) {
-  table_.SetRowLink(row, link);
+  ForwardingTable::SetRowLink(row, link);
   // The row that ends a page is blanked with an empty link: no hit. A hit
   // without a link cannot be recognised, and is new every time.
-  const bool hit = !link.empty() || !table_.BlankRow(row);
+  const bool hit = !link.empty() || !grid_.BlankRow(row);
   const bool fresh = hit && Marking() && record_.IsNew(link);
-  table_.SetRowMarked(row, fresh);
+  grid_.SetRowMarked(row, fresh);
   if (!hit) return;
   ++hits_;
   if (fresh) ++newHits_;

@@ -21,7 +21,7 @@ class TStringGrid;
 
 namespace veskor {
 
-class NewHitMarks final : public ResultTable {
+class NewHitMarks final : public ForwardingTable {
  public:
   NewHitMarks(TStringGrid& table, SearchKey key, std::string recordPath = kSeenRecordFile);
 
@@ -33,11 +33,6 @@ class NewHitMarks final : public ResultTable {
   // Whether this run marks its new hits: an earlier run was recorded.
   bool Marking() const { return record_.SearchKnown(); }
 
-  int ColCount() const override;
-  std::size_t RowCount() const override;
-  void SetRowCount(std::size_t rows) override;
-  std::string Cell(int col, std::size_t row) const override;
-  void SetCell(int col, std::size_t row, std::string_view text) override;
   // A hit row's link: the row is marked when it is new.
   void SetRowLink(std::size_t row, std::string_view link) override;
 
@@ -50,7 +45,7 @@ class NewHitMarks final : public ResultTable {
   void Save();
 
  private:
-  TStringGrid& table_;
+  TStringGrid& grid_;
   SeenRecord record_;
   bool unreadable_ = false;
   std::size_t hits_ = 0, newHits_ = 0;

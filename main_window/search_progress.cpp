@@ -59,7 +59,7 @@ std::string SearchProgress::EndText(End end, std::optional<std::size_t> newHits)
 }
 
 void ProgressTable::SetCell(int col, std::size_t row, std::string_view text) {
-  table_.SetCell(col, row, text);
+  ForwardingTable::SetCell(col, row, text);
   // Blanking a page's last row writes empty texts; they name no newsgroup.
   if (col == kNewsgroupColumn && !text.empty()) progress_.NewsgroupSeen(text);
 }
