@@ -14,7 +14,9 @@
 #       runs of each)
 #
 # Given a second build, the window's quick search of both builds alternates
-# with the command line's, for a before and after on the same load.
+# with the command line's, for a before and after on the same load. With
+# VESKOR_BENCH_FULL_RECORD=1 the window's search is a later run of it, against
+# a full record of the hits seen (100,000 addresses).
 
 set -euo pipefail
 

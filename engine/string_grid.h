@@ -31,4 +31,23 @@ class ResultTable : public StringGrid {
   virtual void SetRowLink(std::size_t /*row*/, std::string_view /*link*/) {}
 };
 
+// A result table that hands every call on to another: those that watch the
+// rows on their way override what they look at.
+class ForwardingTable : public ResultTable {
+ public:
+  explicit ForwardingTable(ResultTable& table) : table_(table) {}
+
+  int ColCount() const override { return table_.ColCount(); }
+  std::size_t RowCount() const override { return table_.RowCount(); }
+  void SetRowCount(std::size_t rows) override { table_.SetRowCount(rows); }
+  std::string Cell(int col, std::size_t row) const override { return table_.Cell(col, row); }
+  void SetCell(int col, std::size_t row, std::string_view text) override {
+    table_.SetCell(col, row, text);
+  }
+  void SetRowLink(std::size_t row, std::string_view link) override { table_.SetRowLink(row, link); }
+
+ private:
+  ResultTable& table_;
+};
+
 }  // namespace veskor

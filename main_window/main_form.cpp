@@ -16,6 +16,7 @@
 #include "groups/group_store.h"
 #include "groups/u_gid.h"
 #include "main_window/find_bar.h"
+#include "main_window/new_hit_marks.h"
 #include "main_window/results_menu.h"
 #include "main_window/search_progress.h"
 #include "searches/search_commands.h"
@@ -196,7 +197,7 @@ void TForm1::B_seekClick() {
   const std::string newsgroup = veskor::ToAnsi(Edit1->text());
   // The ID lookup first, then the newsgroup's pages fetched ahead over the
   // shared connections, shown as the one-by-one walk shows them.
-  RunSearch(false, [&](veskor::SearchContext& ctx) {
+  RunSearch(false, veskor::SearchKey::Quick(word, newsgroup), [&](veskor::SearchContext& ctx) {
     return veskor::RunQuickSearch(ctx, fetches_.SideBySideFetcher(), word, newsgroup);
   });
 }
@@ -208,7 +209,7 @@ void TForm1::B_veskoClick() {
   const std::string group = veskor::ToAnsi(ComboBox2->currentText());
   // The newsgroups' walks run side by side: the network is waited for once,
   // not once per page, and the table fills as the one-by-one walk fills it.
-  RunSearch(true, [&](veskor::SearchContext& ctx) {
+  RunSearch(true, veskor::SearchKey::OfGroup(word, group), [&](veskor::SearchContext& ctx) {
     return veskor::RunGroupSearch(ctx, fetches_.SideBySideFetcher(), word, group);
   });
 }
@@ -220,19 +221,26 @@ bool TForm1::AcceptedForArchive(const QString& subject, const QString& text) {
   return false;
 }
 
-void TForm1::RunSearch(bool groupSearch,
+void TForm1::RunSearch(bool groupSearch, const veskor::SearchKey& key,
                        const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search) {
   using End = veskor::SearchProgress::End;
   End end = End::Failed;
   std::optional<veskor::SearchOutcome> outcome;
   veskor::SearchProgress progress(groupSearch);
+  veskor::NewHitMarks marks(*SG_resultats, key);
   {
     veskor::FetchScope fetching(fetches_);
     if (!fetching) return;
-    // A new search comes in the archive's order, under the filter in use.
+    // A new search comes in the archive's order, under the filter in use,
+    // its new hits told apart from the first row on.
     SG_resultats->ClearSort();
+    SG_resultats->ClearRowMarks();
+    const bool recordRead = marks.Load();
+    findBar_->OfferNewOnly(marks.Marking());
+    // The search still runs, marking nothing.
+    if (!recordRead) veskor::ShowMessage(veskor::FromAnsi(marks.Problem()));
     progressLine_->setText(veskor::FromAnsi(progress.RunningText()));
-    veskor::ProgressTable table(*SG_resultats, progress);
+    veskor::ProgressTable table(marks, progress);
     ConsoleWindowSink console;
     veskor::SearchContext ctx{server_, fetches_.Fetcher(), table, console, [&] {
                                 SG_resultats->ShowAddedRows();
@@ -254,8 +262,17 @@ void TForm1::RunSearch(bool groupSearch,
     searching_ = false;
     stopGrace_.stop();
   }
+  // Closed in the middle: the user may not have looked at the rows, which
+  // stay new for the next run.
   if (fetches_.Closed()) return;
-  progressLine_->setText(veskor::FromAnsi(progress.EndText(end)));
+  std::optional<std::size_t> newHits;
+  if (marks.Marking()) newHits = marks.NewHits();
+  progressLine_->setText(veskor::FromAnsi(progress.EndText(end, newHits)));
+  // A run that searched the archive is recorded even without hits, so that
+  // the next run tells its hits apart; one that searched nothing (no group
+  // file, an unknown newsgroup, no archive) is not its first run.
+  if (marks.Hits() > 0 || (progress.Pages() > 0 && (!outcome || outcome->SearchedAnything())))
+    veskor::RunReported([&] { marks.Save(); });
   if (outcome)
     veskor::ShowMessage(veskor::FromAnsi(veskor::ClosingMessage(*outcome)));
   else if (end == End::Stopped)

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/page_walker.h"
+#include "groups/seen_record_format.h"
 #include "searches/search_outcome.h"
 #include "platform/fetch_guard.h"
 
@@ -73,7 +74,9 @@ class TForm1 : public QWidget {
   // Runs a search with the program's context, showing how far it has come,
   // then says how it ended; an error ends it and is reported instead, unless
   // the program is closing. A group search names its newsgroups as it goes.
-  void RunSearch(bool groupSearch,
+  // The hits that earlier runs of the search `key` did not show are marked,
+  // and those shown are recorded, unless the program closed meanwhile.
+  void RunSearch(bool groupSearch, const veskor::SearchKey& key,
                  const std::function<veskor::SearchOutcome(veskor::SearchContext&)>& search);
   // False, once the user has been told, when `text` holds a character that
   // the archive's character set lacks and that would go out as "?".

@@ -14,12 +14,6 @@
 namespace veskor {
 namespace {
 
-bool BlankRow(const TStringGrid& table, std::size_t row) {
-  for (int col = 0; col < table.ColCount(); ++col)
-    if (!table.Cell(col, row).empty()) return false;
-  return true;
-}
-
 QStringList RowTexts(const TStringGrid& table, std::size_t row) {
   QStringList cells;
   for (int col = 0; col < table.ColCount(); ++col) cells << table.CellText(col, row);
@@ -65,7 +59,7 @@ void ResultsMenu::Popup(const QPoint& at) {
   copyLink->setEnabled(article);
   copy->setEnabled(!table_.SelectedRows().empty());
   bool rows = false;
-  for (std::size_t row = 1; row < table_.RowCount() && !rows; ++row) rows = !BlankRow(table_, row);
+  for (std::size_t row = 1; row < table_.RowCount() && !rows; ++row) rows = !table_.BlankRow(row);
   exportRows->setEnabled(rows);
   QMenu::exec({open, copy, copyLink, exportRows}, table_.viewport()->mapToGlobal(at), nullptr,
               &table_);
@@ -88,7 +82,7 @@ void ResultsMenu::Export() {
   if (rows.size() < 2) rows = table_.ShownRows();
   QList<QStringList> lines;
   for (std::size_t row : rows)
-    if (!BlankRow(table_, row)) lines << RowTexts(table_, row);
+    if (!table_.BlankRow(row)) lines << RowTexts(table_, row);
 
   QString filter;
   const QString path = chooseExportFile(filter);

@@ -43,8 +43,10 @@ std::string SearchProgress::RunningText() const {
   return text;
 }
 
-std::string SearchProgress::EndText(End end) const {
+std::string SearchProgress::EndText(End end, std::optional<std::size_t> newHits) const {
   std::string total = HitCount(hits_) + " sur " + Count(pages_, "page", "pages");
+  // "dont 0 nouveau" too: that nothing is new is the answer to the search.
+  if (newHits) total += ", dont " + Count(static_cast<long long>(*newHits), "nouveau", "nouveaux");
   switch (end) {
     case End::Complete:
       return total;
@@ -57,7 +59,7 @@ std::string SearchProgress::EndText(End end) const {
 }
 
 void ProgressTable::SetCell(int col, std::size_t row, std::string_view text) {
-  table_.SetCell(col, row, text);
+  ForwardingTable::SetCell(col, row, text);
   // Blanking a page's last row writes empty texts; they name no newsgroup.
   if (col == kNewsgroupColumn && !text.empty()) progress_.NewsgroupSeen(text);
 }

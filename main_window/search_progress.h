@@ -4,6 +4,7 @@
 // once over, the total and whether the user stopped it. Windows-1252 text.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,10 @@ class SearchProgress {
 
   // While the search runs.
   std::string RunningText() const;
-  // Once it has ended: complete, stopped by the user, or broken by an error.
+  // Once it has ended: complete, stopped by the user, or broken by an error;
+  // with how many of the hits are new, when the search tells them apart.
   enum class End { Complete, Stopped, Failed };
-  std::string EndText(End end) const;
+  std::string EndText(End end, std::optional<std::size_t> newHits = std::nullopt) const;
 
  private:
   bool namesNewsgroups_;
@@ -46,19 +48,14 @@ class SearchProgress {
 
 // The result table as the engine writes it, telling `progress` which
 // newsgroup each row belongs to.
-class ProgressTable final : public ResultTable {
+class ProgressTable final : public ForwardingTable {
  public:
-  ProgressTable(ResultTable& table, SearchProgress& progress) : table_(table), progress_(progress) {}
+  ProgressTable(ResultTable& table, SearchProgress& progress)
+      : ForwardingTable(table), progress_(progress) {}
 
-  int ColCount() const override { return table_.ColCount(); }
-  std::size_t RowCount() const override { return table_.RowCount(); }
-  void SetRowCount(std::size_t rows) override { table_.SetRowCount(rows); }
-  std::string Cell(int col, std::size_t row) const override { return table_.Cell(col, row); }
   void SetCell(int col, std::size_t row, std::string_view text) override;
-  void SetRowLink(std::size_t row, std::string_view link) override { table_.SetRowLink(row, link); }
 
  private:
-  ResultTable& table_;
   SearchProgress& progress_;
 };
 

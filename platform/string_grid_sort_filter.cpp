@@ -39,7 +39,14 @@ StringGridSortFilter::StringGridSortFilter(const StringGridModel& cells, QObject
     keys_.insert(keys_.begin() + first, static_cast<std::size_t>(last - first + 1), Key{});
     for (int row = first; row <= last; ++row) KeyOf(row);
   });
-  connect(&cells_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
+  connect(&cells_, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+    // A mark changes no text, and the proxy itself refilters only for a
+    // change of the texts.
+    if (roles == QList<int>{Qt::FontRole}) {
+      if (markedOnly_) invalidateRowsFilter();
+      return;
+    }
     for (int row = std::max(from.row(), 0); row <= to.row() && row < std::ssize(keys_); ++row)
       keys_[static_cast<std::size_t>(row)].made = false;
   });
@@ -56,6 +63,12 @@ void StringGridSortFilter::SetFilterText(const QString& text) {
   if (filtering == filtering_ && findText == findText_) return;
   filtering_ = filtering;
   findText_ = std::move(findText);
+  invalidateRowsFilter();
+}
+
+void StringGridSortFilter::SetMarkedOnly(bool on) {
+  if (on == markedOnly_) return;
+  markedOnly_ = on;
   invalidateRowsFilter();
 }
 
@@ -107,6 +120,7 @@ bool StringGridSortFilter::lessThan(const QModelIndex& left, const QModelIndex& 
 }
 
 bool StringGridSortFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  if (markedOnly_ && !cells_.RowMarked(static_cast<std::size_t>(sourceRow) + 1)) return false;
   return !filtering_ || HoldsFindText(sourceRow);
 }
 

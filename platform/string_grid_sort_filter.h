@@ -1,7 +1,7 @@
 #pragma once
 // What the user sees of a result table: its rows sorted by one column and
-// narrowed to those holding a text, over the cells kept in the archive's
-// order. The date column sorts by date, every text in French order (accents
+// narrowed to those holding a text (and to the marked ones), over the cells
+// kept in the archive's order. The date column sorts by date, every text in French order (accents
 // only break ties, letter case never counts); blank rows come last either
 // way.
 
@@ -28,6 +28,8 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
   // empty shows every row.
   void SetFilterText(const QString& text);
   bool Filtering() const { return filtering_; }
+  // Shows only the marked rows (and of those, the ones holding the text).
+  void SetMarkedOnly(bool on);
 
   // Column -1 gives back the archive's order.
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -37,8 +39,8 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
 
  protected:
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
-  // A row is shown when it passes every test in use; the find bar's text is
-  // the one there is.
+  // A row is shown when it passes every test in use: the find bar's text,
+  // and the mark when only marked rows are asked for.
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
  private:
@@ -61,6 +63,7 @@ class StringGridSortFilter final : public QSortFilterProxyModel {
   const StringGridModel& cells_;
   int dateColumn_ = -1;
   bool filtering_ = false;
+  bool markedOnly_ = false;
   // The folded text to find; nothing when no row can hold it.
   std::optional<std::string> findText_;
   QCollator collator_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QFont>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -48,6 +49,7 @@ void StringGridModel::customEvent(QEvent* event) {
 void StringGridModel::Resize(std::size_t rows) {
   cells_.resize(rows * static_cast<std::size_t>(cols_));
   links_.resize(rows);
+  marks_.resize(rows);
 }
 
 void StringGridModel::SetRowCount(std::size_t rows) {
@@ -109,6 +111,24 @@ void StringGridModel::SetRowLink(std::size_t row, std::string_view link) {
   if (row < RowCount()) links_[row].assign(link);
 }
 
+void StringGridModel::SetRowMarked(std::size_t row, bool marked) {
+  if (row == 0 || row >= RowCount() || marks_[row] == marked) return;
+  marks_[row] = marked;
+  if (row > announced_) return;
+  const int r = static_cast<int>(row - 1);
+  emit dataChanged(index(r, 0), index(r, cols_ - 1), {Qt::FontRole});
+}
+
+void StringGridModel::ClearRowMarks() {
+  const auto first = std::find(marks_.begin(), marks_.end(), true);
+  if (first == marks_.end()) return;
+  const auto from = static_cast<std::size_t>(first - marks_.begin());
+  std::fill(first, marks_.end(), false);
+  if (from > announced_) return;
+  emit dataChanged(index(static_cast<int>(from - 1), 0),
+                   index(static_cast<int>(announced_ - 1), cols_ - 1), {Qt::FontRole});
+}
+
 int StringGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(announced_);
 }
@@ -118,7 +138,15 @@ int StringGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+  if (!index.isValid()) return {};
+  if (role == Qt::FontRole) {
+    if (!RowMarked(static_cast<std::size_t>(index.row()) + 1)) return {};
+    // Only the weight: the rest comes from the view's font.
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   const std::string& text = Cell(index.column(), static_cast<std::size_t>(index.row()) + 1);
   if (text.empty()) return {};
   return FromAnsi(text);
@@ -274,6 +302,10 @@ void TStringGrid::SetFilterText(const QString& text) {
   if (shown_) shown_->SetFilterText(text);
 }
 
+void TStringGrid::SetMarkedRowsOnly(bool on) {
+  if (shown_) shown_->SetMarkedOnly(on);
+}
+
 void TStringGrid::ClearSort() {
   if (shown_) horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
@@ -326,6 +358,12 @@ void TStringGrid::SetRowLink(std::size_t row, std::string_view link) {
 }
 
 std::string TStringGrid::RowLink(std::size_t row) const { return model_.RowLink(row); }
+
+void TStringGrid::SetRowMarked(std::size_t row, bool marked) { model_.SetRowMarked(row, marked); }
+
+bool TStringGrid::RowMarked(std::size_t row) const { return model_.RowMarked(row); }
+
+void TStringGrid::ClearRowMarks() { model_.ClearRowMarks(); }
 
 QString TStringGrid::CellText(int col, std::size_t row) const {
   return FromAnsi(model_.Cell(col, row));

@@ -47,6 +47,10 @@ class StringGridModel final : public QAbstractTableModel {
   bool BlankRow(std::size_t row) const;
   const std::string& RowLink(std::size_t row) const;
   void SetRowLink(std::size_t row, std::string_view link);
+  // A marked row is drawn in bold; rows gained start unmarked.
+  bool RowMarked(std::size_t row) const { return row < marks_.size() && marks_[row]; }
+  void SetRowMarked(std::size_t row, bool marked);
+  void ClearRowMarks();
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -65,6 +69,7 @@ class StringGridModel final : public QAbstractTableModel {
   // rather than one per row.
   std::vector<std::string> cells_;
   std::vector<std::string> links_;
+  std::vector<bool> marks_;
   // The data rows that the views know of: the first `announced_` after the
   // title row.
   std::size_t announced_;
@@ -92,9 +97,16 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   void SetCell(int col, std::size_t row, std::string_view text) override;
   void SetRowLink(std::size_t row, std::string_view link) override;
   std::string RowLink(std::size_t row) const;
+  // A mark on a data row, drawn in bold, that the filter can keep alone; what
+  // it stands for is the caller's. Rows gained start unmarked.
+  void SetRowMarked(std::size_t row, bool marked);
+  bool RowMarked(std::size_t row) const;
+  void ClearRowMarks();
 
   // The same cells as the widget shows them.
   QString CellText(int col, std::size_t row) const;
+  // Every cell of the row empty, as the blank rows between pages are.
+  bool BlankRow(std::size_t row) const { return model_.BlankRow(row); }
 
   void SetColWidth(int col, int width);
   void SetDefaultColWidth(int width);
@@ -126,6 +138,8 @@ class TStringGrid : public QTableView, public veskor::ResultTable {
   void ShowAddedRows() const { model_.ShowAddedRows(); }
   // Rows holding `text` in some cell, accents and case aside; empty: all.
   void SetFilterText(const QString& text);
+  // On: only the marked rows, besides the text's test.
+  void SetMarkedRowsOnly(bool on);
   // Leaves the order of the cells, as before any click on a title.
   void ClearSort();
   // The data rows shown, top to bottom, as grid rows.
