@@ -9,4 +9,10 @@ void ResetGrid(StringGrid& grid) {
   grid.SetRowCount(2);
 }
 
+void ResetGrid(ResultTable& table) {
+  ResetGrid(static_cast<StringGrid&>(table));
+  // The rows lost took their links along; the one left keeps its own.
+  table.SetRowLink(1, "");
+}
+
 }  // namespace veskor

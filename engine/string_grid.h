@@ -31,6 +31,10 @@ class ResultTable : public StringGrid {
   virtual void SetRowLink(std::size_t /*row*/, std::string_view /*link*/) {}
 };
 
+// The same for a result table, whose rows lose their article links too: the
+// empty row left must not open an earlier search's article.
+void ResetGrid(ResultTable& table);
+
 // A result table that hands every call on to another: those that watch the
 // rows on their way override what they look at.
 class ForwardingTable : public ResultTable {
