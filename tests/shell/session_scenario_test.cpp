@@ -485,5 +485,13 @@ class SessionScenarioTest : public ProgramTestCase {
   }
 };
 
-QTEST_MAIN(SessionScenarioTest)
+// QtTest ends a test function after 5 minutes unless told otherwise: a long
+// session gets its own length and a margin.
+void AllowTheSessionLength() {
+  if (qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT")) return;
+  const qint64 seconds = qEnvironmentVariableIntValue("VESKOR_SCENARIO_SECONDS") + 300;
+  qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number(seconds * 1000));
+}
+
+QTEST_MAIN_WRAPPER(SessionScenarioTest, AllowTheSessionLength(); QTEST_MAIN_SETUP())
 #include "session_scenario_test.moc"
