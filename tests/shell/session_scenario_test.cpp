@@ -9,7 +9,7 @@
 //    where it was stopped;
 //  - an export holds the rows shown;
 //  - the group list on disk holds every group created and not deleted, by
-//    either program;
+//    either program, and the record of the hits seen stays usable;
 //  - no temporary file is left, and a close ends the program at once.
 //
 // VESKOR_SCENARIO_SEED replays a session, VESKOR_SCENARIO_SECONDS sets its
@@ -337,19 +337,28 @@ class SessionScenarioTest : public ProgramTestCase {
     }
   }
 
-  // Another Veskor creates a group, or deletes one that is listed.
+  // Another Veskor creates a group, deletes one that is listed, or runs a
+  // quick search that writes the record of the hits seen.
   void SecondInstance() {
     if (second_) return;
-    QStringList args{QDir::currentPath()};
+    QStringList args{QDir::currentPath(), QString::fromStdString(server_->Url())};
     QStringList deletable(expected_.begin(), expected_.end());
     for (const QString& name : kSearchedGroups) deletable.removeAll(name);
-    if (deletable.isEmpty() || Pick(2)) {
-      secondCreates_ = QStringLiteral("B%1").arg(++created_);
-      args << "create" << secondCreates_;
-    } else {
-      secondCreates_.clear();
-      args << "delete" << PickOf(deletable);
-      expected_.remove(args.last());
+    secondCreates_.clear();
+    switch (Pick(3)) {
+      case 0:
+        args << "search" << PickOf(kNewsgroups.mid(0, 3)) << PickOf(kWords);
+        break;
+      case 1:
+        if (!deletable.isEmpty()) {
+          args << "delete" << PickOf(deletable);
+          expected_.remove(args.last());
+          break;
+        }
+        [[fallthrough]];
+      default:
+        secondCreates_ = QStringLiteral("B%1").arg(++created_);
+        args << "create" << secondCreates_;
     }
     second_.emplace();
     second_->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -388,6 +397,9 @@ class SessionScenarioTest : public ProgramTestCase {
     for (const QString& name : expected_)
       if (!listed.contains(name)) Fail("group " + name + " is not listed: " + listed.join(','));
     if (!second_) CheckNoTemporaryFile();
+    // Two programs at once never make the record of the hits seen unusable.
+    for (const QString& text : messages_->Texts())
+      if (text.contains(QStringLiteral("relev\u00E9"))) return Fail(text);
   }
 
   void CheckNoTemporaryFile() {
