@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/archive_requests.h"
 #include "engine/memory_grid.h"
 #include "groups/u_gid.h"
 #include "main_window/find_bar.h"
@@ -70,51 +71,32 @@ Rows RowsOf(const Grid& grid) {
 
 bool BlankLine(const std::string& row) { return row.find_first_not_of('|') == std::string::npos; }
 
-// The rows cut into pages: each page's hits, then its blank row.
-std::vector<Rows> Pages(const Rows& rows) {
-  std::vector<Rows> pages(1);
-  for (const std::string& row : rows) {
-    pages.back().push_back(row);
-    if (BlankLine(row)) pages.emplace_back();
-  }
-  if (pages.back().empty()) pages.pop_back();
-  return pages;
-}
+// A search run alone: its rows, and those of each of its newsgroups' walks.
+struct AloneRun {
+  Rows rows;
+  std::vector<Rows> walks;
+};
 
-// The newsgroup of a page's hits, from its first row's fourth cell.
-std::string NewsgroupOf(const Rows& page) {
-  const QStringList cells = QString::fromStdString(page.front()).split('|');
-  return cells.size() > 3 ? cells[3].toStdString() : std::string();
-}
-
-// Whether `shown` is what a stop makes of `alone`: in the same order, the
-// first pages of each newsgroup's walk (a stop ends the walk under way, and
-// the later newsgroups of a group still show their first page), the last
-// page without its blank row.
-bool CutShort(Rows shown, const Rows& alone, bool group) {
+// Whether `shown` is what a stop makes of the walks that a search shows one
+// after the other (a quick search's one newsgroup, a group's newsgroups), as
+// each walks alone: of each walk, its first pages (a stop ends the walk under
+// way; the later newsgroups of a group still show their first page), the
+// last one maybe without its blank row.
+bool CutShort(Rows shown, const std::vector<Rows>& walks) {
   // The row that the next page would have started on stays blank.
   while (!shown.empty() && BlankLine(shown.back())) shown.pop_back();
-  const std::vector<Rows> cut = Pages(shown), whole = Pages(alone);
-  std::map<std::string, std::vector<std::size_t>> walks;  // newsgroup -> its pages
-  for (std::size_t page = 0; page < whole.size(); ++page)
-    walks[NewsgroupOf(whole[page])].push_back(page);
-  std::map<std::string, std::size_t> shownOf;
-  std::size_t next = 0;
-  for (std::size_t i = 0; i < cut.size(); ++i) {
-    const bool last = i + 1 == cut.size();
-    auto same = [&](const Rows& page) {
-      return cut[i] == page || (last && cut[i].size() + 1 == page.size() &&
-                                std::equal(cut[i].begin(), cut[i].end(), page.begin()));
-    };
-    while (next < whole.size() && !same(whole[next]) && group) ++next;
-    if (next == whole.size() || !same(whole[next])) return false;
-    const std::vector<std::size_t>& walk = walks[NewsgroupOf(whole[next])];
-    std::size_t& taken = shownOf[NewsgroupOf(whole[next])];
-    if (taken >= walk.size() || walk[taken] != next) return false;
-    ++taken;
-    ++next;
+  std::size_t at = 0;
+  for (const Rows& walk : walks) {
+    std::size_t taken = 0;
+    while (at + taken < shown.size() && taken < walk.size() && shown[at + taken] == walk[taken])
+      ++taken;
+    const bool wholePages = taken == 0 || BlankLine(walk[taken - 1]);
+    const bool lastPage =
+        at + taken == shown.size() && taken < walk.size() && BlankLine(walk[taken]);
+    if (!wholePages && !lastPage) return false;
+    at += taken;
   }
-  return true;
+  return at == shown.size();
 }
 
 // Three newsgroups of a corpus drawn from `rng`: subjects of a few words,
@@ -176,7 +158,7 @@ class SessionScenarioTest : public ProgramTestCase {
   bool searching_ = false;  // a search started by the session runs
   bool stopped_ = false;    // and was stopped
   int searches_ = 0;
-  std::map<std::string, Rows> alone_;
+  std::map<std::string, AloneRun> alone_;
   QTemporaryDir exports_;
   // Groups that must be listed; those this program created and lists once
   // its editor is left.
@@ -198,24 +180,40 @@ class SessionScenarioTest : public ProgramTestCase {
 
   veskor::FindBar* Bar() const { return Form1->findChild<veskor::FindBar*>(); }
 
-  // The same search through a fetcher of its own, one page after the other.
-  const Rows& Alone(bool group, const QString& word, const QString& target) {
+  // The same search through a fetcher of its own, one page after the other:
+  // its rows, and those of each newsgroup's walk alone.
+  const AloneRun& Alone(bool group, const QString& word, const QString& target) {
     const std::string key = (group ? "G:" : "Q:") + word.toStdString() + ':' + target.toStdString();
     if (auto it = alone_.find(key); it != alone_.end()) return it->second;
     veskor::CurlPageFetcher pages(std::make_unique<veskor::PollWaiter>());
-    veskor::MemoryGrid table{4, 2};
     RecordingConsole console;
-    veskor::SearchContext ctx{server_->Url(), pages, table, console, {}};
+    // An error ends a search with the rows written so far, as in the window.
+    auto rowsOf = [&](const std::function<void(veskor::SearchContext&)>& search) {
+      veskor::MemoryGrid table{4, 2};
+      veskor::SearchContext ctx{server_->Url(), pages, table, console, {}};
+      try {
+        search(ctx);
+      } catch (const std::exception&) {
+      }
+      return RowsOf(table);
+    };
     const std::string bytes = veskor::ToAnsi(word), name = veskor::ToAnsi(target);
-    try {
-      if (group)
-        veskor::RunGroupSearch(ctx, bytes, name);
-      else
-        veskor::RunQuickSearch(ctx, bytes, name);
-    } catch (const std::exception&) {
-      // An error ends it with the rows written so far, as in the window.
+    AloneRun& run = alone_[key];
+    if (!group) {
+      run.rows = rowsOf([&](auto& ctx) { veskor::RunQuickSearch(ctx, bytes, name); });
+      run.walks = {run.rows};
+      return run;
     }
-    return alone_[key] = RowsOf(table);
+    run.rows = rowsOf([&](auto& ctx) { veskor::RunGroupSearch(ctx, bytes, name); });
+    veskor::SearchPlan plan;
+    rowsOf([&](auto& ctx) { plan = veskor::StartGroupSearch(ctx, bytes, name); });
+    for (const veskor::GroupEntry& entry : plan.entries)
+      run.walks.push_back(rowsOf([&](auto& ctx) {
+        veskor::ScrapeResultsPage(
+            ctx, veskor::FirstPageAddress(ctx.server, plan.pattern, entry.archiveId), 1, 1,
+            plan.pattern, entry.archiveId, entry.newsgroup);
+      }));
+    return run;
   }
 
   void Search(bool group) {
@@ -247,13 +245,13 @@ class SessionScenarioTest : public ProgramTestCase {
     if (target.isEmpty() || search != searches_) return;
 
     const Rows shown = RowsOf(*Form1->SG_resultats);
-    const Rows& alone = Alone(group, word, target);
+    const AloneRun& alone = Alone(group, word, target);
     const bool cut = stopped_ || finishing_;
-    if (cut ? !CutShort(shown, alone, group) : shown != alone)
+    if (cut ? !CutShort(shown, alone.walks) : shown != alone.rows)
       Fail(QStringLiteral("%1 search of \"%2\" in %3%4: %5 rows, %6 alone")
                .arg(group ? "group" : "quick", word, target, cut ? ", stopped" : "")
                .arg(shown.size())
-               .arg(alone.size()));
+               .arg(alone.rows.size()));
   }
 
   void Stop(bool byEscape) {
