@@ -223,7 +223,7 @@ class SessionScenarioTest : public ProgramTestCase {
     Form1->Edit2->setText(word);
     QString target;
     if (group) {
-      Form1->ComboBox2->setCurrentIndex(Form1->ComboBox2->findText(Pick(2) ? "Mixte" : "Panne"));
+      Form1->ComboBox2->setCurrentIndex(Form1->ComboBox2->findText(PickOf(kSearchedGroups)));
       target = Form1->ComboBox2->currentText();
     } else {
       target = PickOf(kNewsgroups);
